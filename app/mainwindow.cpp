@@ -1,0 +1,289 @@
+#include "mainwindow.h"
+
+#include "modinstallerapp.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Applied application-wide, so dialogs and message boxes opened later are dark too.
+const char darkStyleSheet[]
+    = "QMainWindow, QWidget, QDialog { background-color: #212121; color: #E0E0E0; }"
+      "QListWidget { background-color: #333333; color: #E0E0E0; border: 1px solid #555555; }"
+      "QListWidget::item:selected { background-color: #0d47a1; color: #ffffff; }"
+      "QLineEdit { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
+      "QPushButton { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
+      "QPushButton:hover { background-color: #555555; }"
+      "QPushButton:pressed { background-color: #0d47a1; }"
+      "QMenuBar, QMenu { background-color: #212121; color: #E0E0E0; }"
+      "QMenu::item:selected { background-color: #0d47a1; }"
+      "QStatusBar { background-color: #424242; color: #E0E0E0; }";
+
+const char aboutText[]
+    = "Розробник: команда IVL Mod Tools\n"
+      "Версія застосунку: 1.0\n"
+      "Радимо також наш застосунок IVL Replay Viewer для перегляду записів боїв.\n"
+      "Сайт: https://ivl-mod-tools.example.org\n";
+
+const QString noResModsText
+    = u"Вказана папка не містить res_mods. Будь ласка, виберіть правильну папку Ironvale_EU."_s;
+
+} // namespace
+
+MainWindow::MainWindow(ModInstallerApp *installer, QWidget *parent)
+    : QMainWindow(parent)
+    , installer(installer)
+{
+    setupUi();
+    createMenus();
+
+    connect(installer, &ModInstallerApp::ivlDirsFound, this, &MainWindow::updateUi);
+    connect(installer, &ModInstallerApp::installationComplete, this,
+            &MainWindow::handleInstallationComplete);
+    connect(installer, &ModInstallerApp::errorOccurred, this, &MainWindow::handleError);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setupUi()
+{
+    setWindowTitle(u"Ironvale Mod Installer"_s);
+    setMinimumSize(600, 400);
+
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *layout = new QVBoxLayout(central);
+
+    pathEdit = new QLineEdit(this);
+    pathEdit->setPlaceholderText(u"Шлях до папки Ironvale_EU"_s);
+    pathEdit->setReadOnly(true);
+    layout->addWidget(pathEdit);
+
+    autoFindButton = new QPushButton(u"Автоматично знайти гру"_s, this);
+    layout->addWidget(autoFindButton);
+    connect(autoFindButton, &QPushButton::clicked, this, &MainWindow::findIvlAutomatically);
+
+    selectDirButton = new QPushButton(u"Обрати шлях вручну"_s, this);
+    layout->addWidget(selectDirButton);
+    connect(selectDirButton, &QPushButton::clicked, this, &MainWindow::selectIvlDirManually);
+
+    modList = new QListWidget(this);
+    layout->addWidget(modList);
+
+    openModsFolderButton = new QPushButton(u"Відкрити папку з модами"_s, this);
+    layout->addWidget(openModsFolderButton);
+    connect(openModsFolderButton, &QPushButton::clicked, this, &MainWindow::openModsFolder);
+
+    refreshButton = new QPushButton(u"Оновити список модів"_s, this);
+    layout->addWidget(refreshButton);
+    connect(refreshButton, &QPushButton::clicked, this, &MainWindow::updateModList);
+
+    installButton = new QPushButton(u"Встановити вибраний мод"_s, this);
+    layout->addWidget(installButton);
+    connect(installButton, &QPushButton::clicked, this, &MainWindow::installMod);
+
+    statusBar()->showMessage(u"Готовий до роботи"_s, 0);
+    updateModList();
+}
+
+void MainWindow::createMenus()
+{
+    QMenu *fileMenu = menuBar()->addMenu(u"Файл"_s);
+    QAction *closeAction = fileMenu->addAction(u"Закрити"_s);
+    connect(closeAction, &QAction::triggered, this, &MainWindow::closeApplication);
+
+    QMenu *settingsMenu = menuBar()->addMenu(u"Налаштування"_s);
+    QAction *settingsAction = settingsMenu->addAction(u"Налаштування"_s);
+    connect(settingsAction, &QAction::triggered, this, &MainWindow::showSettingsDialog);
+
+    QMenu *themeMenu = settingsMenu->addMenu(u"Тема"_s);
+    QAction *lightAction = themeMenu->addAction(u"Світла"_s);
+    connect(lightAction, &QAction::triggered, this, &MainWindow::setLightTheme);
+    QAction *darkAction = themeMenu->addAction(u"Темна"_s);
+    connect(darkAction, &QAction::triggered, this, &MainWindow::setDarkTheme);
+
+    QMenu *helpMenu = menuBar()->addMenu(u"Довідка"_s);
+    QAction *aboutAction = helpMenu->addAction(u"Про розробника"_s);
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::showAboutDialog);
+}
+
+// --- Game folder selection -------------------------------------------------
+
+void MainWindow::findIvlAutomatically()
+{
+    statusBar()->showMessage(u"Пошук Ironvale, це може зайняти деякий час..."_s, 0);
+    // The scan blocks the window; let the message above be painted first.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    installer->findIvlDirs();
+}
+
+void MainWindow::updateUi(const QStringList &paths)
+{
+    if (paths.isEmpty()) {
+        QMessageBox::warning(this, u"Помилка"_s,
+                             u"Не знайдено папку Ironvale_EU. Будь ласка, оберіть її вручну."_s,
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        statusBar()->showMessage(u"Пошук завершено. Гру не знайдено."_s, 0);
+    } else if (paths.size() == 1) {
+        pathEdit->setText(paths.first());
+        statusBar()->showMessage(u"Пошук завершено. Знайдено один шлях до гри."_s, 0);
+    } else {
+        QMessageBox::information(this, u"Попередження"_s,
+                                 u"Знайдено кілька папок Ironvale_EU. Оберіть потрібну вручну."_s,
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        selectDirButton->click();
+        statusBar()->showMessage(u"Пошук завершено. Знайдено кілька шляхів до гри."_s, 0);
+    }
+}
+
+void MainWindow::selectIvlDirManually()
+{
+    QString startDir = u"C:/"_s;
+    if (QDir(u"D:/"_s).exists())
+        startDir = u"D:/"_s;
+
+    const QString dir = QFileDialog::getExistingDirectory(this, u"Оберіть папку Ironvale_EU"_s,
+                                                          startDir, QFileDialog::ShowDirsOnly);
+    if (dir.isEmpty())
+        return;
+
+    if (QDir(dir).exists(u"res_mods"_s)) {
+        pathEdit->setText(dir);
+        return;
+    }
+    QMessageBox::warning(this, u"Помилка"_s, noResModsText, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+// --- Mod list and Mods folder ----------------------------------------------
+
+void MainWindow::updateModList()
+{
+    modList->clear();
+    const QMap<QString, QString> mods = installer->getAvailableMods();
+    for (auto it = mods.keyBegin(); it != mods.keyEnd(); ++it)
+        modList->insertItem(modList->count(), *it);
+
+    statusBar()->showMessage(
+        u"Список модів оновлено. Доступно: "_s + QString::number(mods.size()) + u" модів."_s, 0);
+}
+
+void MainWindow::openModsFolder()
+{
+    const QDir modsDir(u"Mods"_s);
+    if (!modsDir.exists()) {
+        QMessageBox::warning(this, u"Помилка"_s, u"Папка 'Mods' не знайдена."_s, QMessageBox::Ok,
+                             QMessageBox::NoButton);
+        return;
+    }
+    // The desktop may fail to open it; there is nothing useful to tell the player then.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(modsDir.absolutePath()));
+    statusBar()->showMessage(u"Відкрито папку 'Mods'"_s, 0);
+}
+
+// --- Installation ------------------------------------------------------------
+
+void MainWindow::installMod()
+{
+    if (modList->selectedItems().isEmpty()) {
+        QMessageBox::warning(this, u"Помилка"_s, u"Будь ласка, оберіть мод зі списку."_s);
+        return;
+    }
+    if (pathEdit->text().isEmpty()) {
+        QMessageBox::warning(this, u"Помилка"_s, u"Будь ласка, вкажіть шлях до гри."_s);
+        return;
+    }
+
+    const QDir resModsDir(pathEdit->text() + u"/res_mods"_s);
+    if (!resModsDir.exists()) {
+        QMessageBox::warning(this, u"Помилка"_s, noResModsText);
+        return;
+    }
+
+    const QStringList versions
+        = resModsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    if (versions.isEmpty()) {
+        QMessageBox::warning(this, u"Помилка"_s,
+                             u"Не знайдено папок з версіями гри в res_mods. Будь ласка, "
+                             u"переконайтеся, що ви оновили гру хоча б один раз."_s);
+        return;
+    }
+
+    const QString targetDir = QFileDialog::getExistingDirectory(
+        this, u"Оберіть папку для встановлення мода"_s, resModsDir.filePath(versions.last()),
+        QFileDialog::ShowDirsOnly);
+    if (targetDir.isEmpty()) {
+        statusBar()->showMessage(u"Встановлення скасовано."_s, 0);
+        return;
+    }
+
+    const QString modName = modList->selectedItems().first()->text();
+    const QString question = u"Ви дійсно хочете встановити мод '"_s + modName + u"' в папку '"_s
+        + QDir(targetDir).dirName() + u"'?"_s;
+    if (QMessageBox::question(this, u"Підтвердження"_s, question) != QMessageBox::Yes)
+        return;
+
+    statusBar()->showMessage(u"Встановлення мода..."_s, 0);
+    // The outcome comes back through the core's signals, already shown to the player.
+    installer->installModFile(modName, targetDir);
+}
+
+void MainWindow::handleInstallationComplete(const QString &modName)
+{
+    QMessageBox::information(this, u"Успіх"_s, u"Мод '"_s + modName + u"' успішно встановлено!"_s);
+    statusBar()->showMessage(u"Встановлення '"_s + modName + u"' завершено."_s, 0);
+}
+
+void MainWindow::handleError(const QString &message)
+{
+    QMessageBox::critical(this, u"Помилка"_s, message);
+    statusBar()->showMessage(u"Помилка: "_s + message, 0);
+}
+
+// --- Themes, settings and About ----------------------------------------------
+
+void MainWindow::setLightTheme()
+{
+    qApp->setStyleSheet(QString());
+    statusBar()->showMessage(u"Застосовано світлу тему."_s, 0);
+}
+
+void MainWindow::setDarkTheme()
+{
+    qApp->setStyleSheet(QString::fromUtf8(darkStyleSheet));
+    statusBar()->showMessage(u"Застосовано темну тему."_s, 0);
+}
+
+void MainWindow::showSettingsDialog()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(u"Налаштування"_s);
+    QVBoxLayout layout(&dialog);
+    layout.addWidget(new QLabel(u"?"_s));
+    dialog.exec();
+}
+
+void MainWindow::showAboutDialog()
+{
+    QMessageBox::about(this, u"IVL Mod Installer"_s, QString::fromUtf8(aboutText));
+}
+
+void MainWindow::closeApplication()
+{
+    QCoreApplication::quit();
+}

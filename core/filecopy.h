@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Puts a byte copy of the regular file `source` at `destination`, replacing a
+// file that is already there. The copy is written to a temporary file beside the
+// destination and renamed over it in one step, so on any failure the old
+// destination stays exactly as it was and no temporary file is left behind.
+// When `destination` already is `source` (same file, reached by another path),
+// nothing is touched and the call succeeds.
+bool replaceWithCopy(const QString &source, const QString &destination);

@@ -1,0 +1,24 @@
+#include "volumescan.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+QStringList findIvlDirsOnRoots(const QList<VolumeRoot> &volumes)
+{
+    QStringList found;
+    for (const VolumeRoot &volume : volumes) {
+        if (!volume.ready || volume.readOnly)
+            continue;
+        // Folders only, no hidden ones; the QDir's default sort (name, ignoring
+        // case) decides the order within one root.
+        const QStringList names
+            = QDir(volume.rootPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+        for (const QString &name : names) {
+            if (name.compare("Ironvale_EU"_L1, Qt::CaseInsensitive) == 0)
+                found.append(volume.rootPath + u'/' + name);
+        }
+    }
+    found.removeDuplicates();
+    return found;
+}

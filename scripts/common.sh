@@ -1,0 +1,34 @@
+# Shared by the README's commands. Sourced, not run.
+set -euo pipefail
+
+IVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+IVL_JOBS=$(nproc 2>/dev/null || echo 2)
+
+# What building the program needs on Debian or Ubuntu.
+IVL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+
+# Installs the Debian packages among "$@" that are missing, as root or through sudo.
+ivl_ensure_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Installing ${missing[*]} needs root or sudo." >&2; exit 1; }
+        sudo=(sudo)
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# ivl_build DIR [extra cmake arguments...]: configures (once) and builds into DIR.
+ivl_build() {
+    local dir=$1
+    shift
+    cmake -S "$IVL_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${IVL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+    cmake --build "$dir" -j"$IVL_JOBS"
+}

@@ -1,0 +1,96 @@
+#include "modaldriver.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+
+ModalDriver::ModalDriver(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
+    m_timer.start(5);
+}
+
+ModalDriver::~ModalDriver()
+{
+    m_timer.stop();
+}
+
+ModalDriver &ModalDriver::then(Answer answer)
+{
+    m_answers.append(std::move(answer));
+    return *this;
+}
+
+ModalDriver::Answer ModalDriver::press(QMessageBox::StandardButton button)
+{
+    return [button](QWidget *dialog) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (box && box->button(button))
+            box->button(button)->click();
+        else if (auto *plain = qobject_cast<QDialog *>(dialog))
+            plain->reject(); // the wrong kind of dialog: the recorded log shows it
+    };
+}
+
+ModalDriver::Answer ModalDriver::chooseFolder(const QString &path)
+{
+    return [path](QWidget *dialog) {
+        auto *fileDialog = qobject_cast<QFileDialog *>(dialog);
+        if (!fileDialog) {
+            if (auto *plain = qobject_cast<QDialog *>(dialog))
+                plain->reject();
+            return;
+        }
+        // With nothing selected and nothing typed, Qt's own folder dialog returns
+        // the folder it shows.
+        fileDialog->setDirectory(path);
+        if (auto *edit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            edit->clear();
+        if (auto *view = fileDialog->findChild<QListView *>(QStringLiteral("listView")))
+            view->clearSelection();
+        static_cast<QDialog *>(fileDialog)->accept(); // public in QDialog, virtual
+    };
+}
+
+ModalDriver::Answer ModalDriver::cancel()
+{
+    return [](QWidget *dialog) {
+        if (auto *plain = qobject_cast<QDialog *>(dialog))
+            plain->reject();
+        else
+            dialog->close();
+    };
+}
+
+void ModalDriver::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    // A message box keeps its address while it closes; QPointer forgets it once it
+    // is destroyed, so the next box at the same address is seen as new.
+    if (!modal || !modal->isVisible() || modal == m_current)
+        return;
+    m_current = modal;
+
+    Seen seen;
+    seen.kind = QString::fromLatin1(modal->metaObject()->className());
+    seen.title = modal->windowTitle();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.buttons = box->standardButtons();
+    } else if (auto *fileDialog = qobject_cast<QFileDialog *>(modal)) {
+        seen.directory = fileDialog->directory().absolutePath();
+    }
+    m_seen.append(seen);
+
+    if (m_answers.isEmpty()) {
+        ++m_unexpected;
+        cancel()(modal);
+        return;
+    }
+    m_answers.takeFirst()(modal);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "mainwindow.h"
+#include "modinstallerapp.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+class QAction;
+class QListWidget;
+class QPushButton;
+
+// A fresh temporary folder that is the working directory for as long as this
+// object lives, optionally holding Mods/<name> files (content: the name).
+class ScratchDir
+{
+public:
+    explicit ScratchDir(const QStringList &modFiles = {});
+    ~ScratchDir();
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+void makeDirs(const QString &path);
+// Every entry of a folder, hidden ones included, sorted: what a test expects to
+// find there and nothing else.
+QStringList listing(const QString &dir);
+
+// Catches what the program hands to QDesktopServices::openUrl, so no file
+// manager is started by a test.
+class UrlCatcher final : public QObject
+{
+    Q_OBJECT
+
+public:
+    UrlCatcher();
+    ~UrlCatcher() override;
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url);
+};
+
+// The program as main() builds it, in a scratch working directory.
+class WindowFixture
+{
+public:
+    explicit WindowFixture(const QStringList &modFiles = {});
+
+    QPushButton *button(const QString &text) const;
+    QAction *action(const QString &text) const; // searched through all menus
+    QListWidget *modList() const;
+    QString status() const;
+    QString gamePath() const;
+    QStringList mods() const;
+    // Sets the game path the way the search does when it finds one folder.
+    void setGamePath(const QString &path);
+
+    ScratchDir work;
+    UrlCatcher urls;
+    ModInstallerApp installer;
+    MainWindow window;
+};
+
+// Closes any window or dialog a test left open and reports whether there was one.
+bool closeStrayWindows();
+
+#ifdef Q_OS_LINUX
+// tmpfs volumes for tests that need real mounts. The process first moves into a
+// private mount namespace (as root), so the mounts are seen by this process only.
+// Each call returns false and says why where the machine does not allow it.
+bool enterPrivateMountNamespace(QString *why);
+bool mountTmpfs(const QString &where, const QString &size, QString *why);
+bool remountReadOnly(const QString &where, QString *why);
+void unmount(const QString &where);
+#endif

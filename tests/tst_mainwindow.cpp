@@ -1,0 +1,147 @@
+// Every button and menu item reaches its slot, and the meta-object contract holds.
+#include "modaldriver.h"
+#include "testenv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void controlsReachTheirSlots_data();
+    void controlsReachTheirSlots();
+    void metaObjectContract();
+};
+
+void TestMainWindow::cleanup()
+{
+    qApp->setStyleSheet(QString());
+    QVERIFY2(!closeStrayWindows(), "a test left a window or dialog open");
+}
+
+void TestMainWindow::controlsReachTheirSlots_data()
+{
+    // trigger: "button:<text>", "menu:<text>" or "window:close".
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("dialogTitle"); // the modal dialog the slot opens, if any
+    QTest::addColumn<QString>("statusAfter"); // empty: the slot leaves the status bar alone
+    QTest::addColumn<bool>("endsEventLoop");
+
+    const QString none;
+    QTest::newRow("find automatically") << "button:Автоматично знайти гру"
+                                        << "Помилка"
+                                        << "Пошук завершено. Гру не знайдено." << false;
+    QTest::newRow("choose by hand") << "button:Обрати шлях вручну"
+                                    << "Оберіть папку Ironvale_EU" << none << false;
+    QTest::newRow("open Mods") << "button:Відкрити папку з модами" << none
+                               << "Відкрито папку 'Mods'" << false;
+    QTest::newRow("refresh") << "button:Оновити список модів" << none
+                             << "Список модів оновлено. Доступно: 0 модів." << false;
+    QTest::newRow("install") << "button:Встановити вибраний мод"
+                             << "Помилка" << none << false;
+    QTest::newRow("settings") << "menu:Налаштування"
+                              << "Налаштування" << none << false;
+    QTest::newRow("light theme") << "menu:Світла" << none << "Застосовано світлу тему." << false;
+    QTest::newRow("dark theme") << "menu:Темна" << none << "Застосовано темну тему." << false;
+    QTest::newRow("about") << "menu:Про розробника"
+                           << "IVL Mod Installer" << none << false;
+    QTest::newRow("close item") << "menu:Закрити" << none << none << true;
+    QTest::newRow("close window") << "window:close" << none << none << true;
+}
+
+void TestMainWindow::controlsReachTheirSlots()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QString, dialogTitle);
+    QFETCH(QString, statusAfter);
+    QFETCH(bool, endsEventLoop);
+
+    WindowFixture app;
+    const QString sentinel = QStringLiteral("before the click");
+    app.window.statusBar()->showMessage(sentinel);
+
+    const QString kind = trigger.section(u':', 0, 0);
+    const QString text = trigger.section(u':', 1);
+    auto fire = [&] {
+        if (kind == u"button")
+            app.button(text)->click();
+        else if (kind == u"menu")
+            app.action(text)->trigger();
+        else
+            app.window.close();
+    };
+
+    ModalDriver driver;
+    if (!dialogTitle.isEmpty())
+        driver.then(ModalDriver::cancel());
+
+    if (endsEventLoop) {
+        QTimer::singleShot(0, &app.window, fire);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); }); // guard
+        QCOMPARE(QApplication::exec(), 0);
+        return;
+    }
+
+    fire();
+    if (dialogTitle.isEmpty()) {
+        QVERIFY(driver.seen().isEmpty());
+    } else {
+        QCOMPARE(driver.seen().size(), 1);
+        QCOMPARE(driver.seen().first().title, dialogTitle);
+    }
+    QCOMPARE(app.status(), statusAfter.isEmpty() ? sentinel : statusAfter);
+}
+
+static QStringList ownMethods(const QMetaObject &meta, QMetaMethod::MethodType type,
+                              QMetaMethod::Access access)
+{
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        const QString names = QString::fromLatin1(m.parameterNames().join(','));
+        const bool matches = m.methodType() == type && m.access() == access;
+        methods.append(QString::fromLatin1(m.methodSignature()) + u' ' + names
+                       + (matches ? QString() : QStringLiteral(" <wrong kind>")));
+    }
+    return methods;
+}
+
+void TestMainWindow::metaObjectContract()
+{
+    // The order is the declaration order; the parameter names are part of it.
+    QCOMPARE(ownMethods(MainWindow::staticMetaObject, QMetaMethod::Slot, QMetaMethod::Private),
+             (QStringList {
+                 "updateUi(QStringList) paths",
+                 "installMod() ",
+                 "selectIvlDirManually() ",
+                 "updateModList() ",
+                 "handleInstallationComplete(QString) modName",
+                 "handleError(QString) message",
+                 "openModsFolder() ",
+                 "findIvlAutomatically() ",
+                 "closeApplication() ",
+                 "showAboutDialog() ",
+                 "showSettingsDialog() ",
+                 "setLightTheme() ",
+                 "setDarkTheme() ",
+             }));
+    QCOMPARE(
+        ownMethods(ModInstallerApp::staticMetaObject, QMetaMethod::Signal, QMetaMethod::Public),
+        (QStringList {
+            "ivlDirsFound(QStringList) paths",
+            "installationComplete(QString) modName",
+            "errorOccurred(QString) message",
+        }));
+    QCOMPARE(ModInstallerApp::staticMetaObject.className(), "ModInstallerApp");
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
