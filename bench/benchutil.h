@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <vector>
+
+// Median wall time in nanoseconds of `runs` calls of f.
+template<typename F> double medianNs(int runs, F &&f)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        f();
+        times.push_back(double(timer.nsecsElapsed()));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
