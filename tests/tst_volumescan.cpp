@@ -1,7 +1,149 @@
+// The automatic game search: the rules over volume records, and the real search
+// over tmpfs volumes mounted in a private mount namespace.
+#include "modinstallerapp.h"
+#include "testenv.h"
+#include "volumescan.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject
+
+class TestVolumeScan : public QObject
 {
     Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void rulesOverVolumeRecords_data();
+    void rulesOverVolumeRecords();
+    void emitsOncePerSearch();
+    void findsOnMountedVolumes();
+
+private:
+    QTemporaryDir m_roots;
 };
-QTEST_MAIN(T)
+
+void TestVolumeScan::initTestCase()
+{
+    const QString base = m_roots.path() + u'/';
+    makeDirs(base + "hit/Ironvale_EU");
+    makeDirs(base + "caps/IRONVALE_EU");
+    makeDirs(base + "near/Ironvale_EU_old");
+    makeDirs(base + "near/Ironvale");
+    makeDirs(base + "near/.hidden");
+    writeFile(base + "near/Ironvale_EU.txt", "x");
+    writeFile(base + "plainfile/Ironvale_EU", "a file, not a folder");
+    makeDirs(base + "deep/Games/Ironvale_EU");
+    makeDirs(base + "link");
+    QVERIFY(QFile::link(base + "hit/Ironvale_EU", base + "link/Ironvale_EU"));
+    makeDirs(base + "empty");
+}
+
+void TestVolumeScan::rulesOverVolumeRecords_data()
+{
+    // A volume is "<root below the scratch folder>:<flags>", flags r = ready, o = read-only.
+    QTest::addColumn<QStringList>("volumes");
+    QTest::addColumn<QStringList>("expected"); // below the scratch folder
+
+    QTest::newRow("found") << QStringList { "empty:r", "hit:r" }
+                           << QStringList { "hit/Ironvale_EU" };
+    QTest::newRow("name as stored on disk")
+        << QStringList { "caps:r" } << QStringList { "caps/IRONVALE_EU" };
+    QTest::newRow("not ready is skipped") << QStringList { "hit:", "hit:o" } << QStringList {};
+    QTest::newRow("read-only is skipped")
+        << QStringList { "hit:ro", "caps:r" } << QStringList { "caps/IRONVALE_EU" };
+    QTest::newRow("whole name only") << QStringList { "near:r" } << QStringList {};
+    QTest::newRow("a plain file is no match") << QStringList { "plainfile:r" } << QStringList {};
+    QTest::newRow("not below the root") << QStringList { "deep:r" } << QStringList {};
+    QTest::newRow("a link to a folder counts")
+        << QStringList { "link:r" } << QStringList { "link/Ironvale_EU" };
+    QTest::newRow("volume order is kept") << QStringList { "caps:r", "empty:r", "hit:r" }
+                                          << QStringList { "caps/IRONVALE_EU", "hit/Ironvale_EU" };
+    QTest::newRow("same root twice, first place kept")
+        << QStringList { "hit:r", "caps:r", "hit:r" }
+        << QStringList { "hit/Ironvale_EU", "caps/IRONVALE_EU" };
+    QTest::newRow("root ending in a slash")
+        << QStringList { "hit/:r" } << QStringList { "hit//Ironvale_EU" };
+    QTest::newRow("missing root") << QStringList { "no-such-root:r" } << QStringList {};
+}
+
+void TestVolumeScan::rulesOverVolumeRecords()
+{
+    QFETCH(QStringList, volumes);
+    QFETCH(QStringList, expected);
+
+    QList<VolumeRoot> records;
+    for (const QString &volume : volumes) {
+        const QString flags = volume.section(u':', 1);
+        records.append({ m_roots.path() + u'/' + volume.section(u':', 0, 0), flags.contains(u'r'),
+                         flags.contains(u'o') });
+    }
+    for (QString &path : expected)
+        path.prepend(m_roots.path() + u'/');
+
+    QCOMPARE(findIvlDirsOnRoots(records), expected);
+}
+
+void TestVolumeScan::emitsOncePerSearch()
+{
+    ScratchDir work;
+    ModInstallerApp installer;
+    QSignalSpy spy(&installer, &ModInstallerApp::ivlDirsFound);
+    installer.findIvlDirs();
+    installer.findIvlDirs();
+    QCOMPARE(spy.count(), 2); // also when nothing is found
+}
+
+void TestVolumeScan::findsOnMountedVolumes()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("tmpfs volumes are made on Linux only");
+#else
+    QString why;
+    if (!enterPrivateMountNamespace(&why))
+        QSKIP(qPrintable("no private mount namespace here: " + why));
+
+    QTemporaryDir base;
+    const QStringList names { "v1", "v2", "v3", "v4", "v5" };
+    struct Unmounter
+    {
+        QStringList points;
+        ~Unmounter()
+        {
+            for (const QString &p : points)
+                unmount(p);
+        }
+    } mounted;
+    for (const QString &name : names) {
+        const QString point = base.filePath(name);
+        if (!mountTmpfs(point, "1m", &why))
+            QSKIP(qPrintable("cannot mount tmpfs: " + why));
+        mounted.points.append(point);
+    }
+    makeDirs(base.filePath("v1/IRONVALE_EU"));
+    writeFile(base.filePath("v2/Ironvale_EU"), "a file");
+    makeDirs(base.filePath("v2/Ironvale_EU_old"));
+    makeDirs(base.filePath("v3/Ironvale_EU"));
+    QVERIFY2(remountReadOnly(base.filePath("v3"), &why), qPrintable(why));
+    makeDirs(base.filePath("v4/Games/Ironvale_EU"));
+    makeDirs(base.filePath("v5/ironvale_eu"));
+
+    ScratchDir work;
+    ModInstallerApp installer;
+    QSignalSpy spy(&installer, &ModInstallerApp::ivlDirsFound);
+    installer.findIvlDirs();
+
+    QCOMPARE(spy.count(), 1);
+    QStringList ours;
+    for (const QString &path : spy.first().first().toStringList()) {
+        if (path.startsWith(base.path() + u'/'))
+            ours.append(path);
+    }
+    QCOMPARE(ours,
+             (QStringList { base.filePath("v1/IRONVALE_EU"), base.filePath("v5/ironvale_eu") }));
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestVolumeScan)
 #include "tst_volumescan.moc"

@@ -66,6 +66,36 @@ ModalDriver::Answer ModalDriver::cancel()
     };
 }
 
+QStringList ModalDriver::log() const
+{
+    QStringList lines;
+    for (const Seen &seen : m_seen) {
+        QString kind = seen.kind;
+        if (seen.kind == u"QFileDialog") {
+            lines.append(QStringLiteral("folder dialog | ") + seen.title);
+            continue;
+        }
+        if (seen.kind == u"QMessageBox") {
+            static const char *const icons[]
+                = { "none", "information", "warning", "critical", "question" };
+            kind = QString::fromLatin1(icons[seen.icon]);
+        }
+        QStringList buttons;
+        const std::pair<QMessageBox::StandardButton, const char *> names[]
+            = { { QMessageBox::Ok, "Ok" },
+                { QMessageBox::Yes, "Yes" },
+                { QMessageBox::No, "No" },
+                { QMessageBox::Cancel, "Cancel" } };
+        for (const auto &[button, name] : names) {
+            if (seen.buttons & button)
+                buttons.append(QString::fromLatin1(name));
+        }
+        lines.append(kind + QStringLiteral(" | ") + seen.title + QStringLiteral(" | ") + seen.text
+                     + QStringLiteral(" | ") + buttons.join(u' '));
+    }
+    return lines;
+}
+
 void ModalDriver::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();

@@ -40,6 +40,9 @@ public:
     static Answer cancel();
 
     const QList<Seen> &seen() const { return m_seen; }
+    // One line per dialog seen, "<kind> | <title> | <text> | <buttons>", for
+    // comparisons that print readably when they fail.
+    QStringList log() const;
     int unansweredCount() const { return int(m_answers.size()); }
     // Dialogs that appeared with no answer queued; they were rejected so the test goes on.
     int unexpectedCount() const { return m_unexpected; }
