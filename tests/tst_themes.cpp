@@ -1,7 +1,142 @@
+// Themes, the settings dialog and the About box.
+#include "modaldriver.h"
+#include "testenv.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTest>
-class T : public QObject
+
+namespace {
+
+const QString darkSheet
+    = "QMainWindow, QWidget, QDialog { background-color: #212121; color: #E0E0E0; }"
+      "QListWidget { background-color: #333333; color: #E0E0E0; border: 1px solid #555555; }"
+      "QListWidget::item:selected { background-color: #0d47a1; color: #ffffff; }"
+      "QLineEdit { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
+      "QPushButton { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
+      "QPushButton:hover { background-color: #555555; }"
+      "QPushButton:pressed { background-color: #0d47a1; }"
+      "QMenuBar, QMenu { background-color: #212121; color: #E0E0E0; }"
+      "QMenu::item:selected { background-color: #0d47a1; }"
+      "QStatusBar { background-color: #424242; color: #E0E0E0; }";
+
+// Widgets that a style sheet does not reach keep the plain platform style.
+QStringList widgetsNotStyledBySheet(const QWidget &window)
+{
+    QStringList plain;
+    QList<QWidget *> widgets = window.findChildren<QWidget *>();
+    widgets.prepend(const_cast<QWidget *>(&window));
+    for (const QWidget *w : widgets) {
+        if (!w->style()->inherits("QStyleSheetStyle"))
+            plain.append(QString::fromLatin1(w->metaObject()->className()));
+    }
+    return plain;
+}
+
+} // namespace
+
+class TestThemes : public QObject
 {
     Q_OBJECT
+
+private slots:
+    void cleanup();
+    void darkThenLight();
+    void settingsDialogIsAnEmptyShell();
+    void aboutBox();
 };
-QTEST_MAIN(T)
+
+void TestThemes::cleanup()
+{
+    qApp->setStyleSheet(QString());
+    QVERIFY2(!closeStrayWindows(), "a test left a window or dialog open");
+}
+
+void TestThemes::darkThenLight()
+{
+    WindowFixture app;
+    QVERIFY(qApp->styleSheet().isEmpty()); // the platform look at start-up
+
+    for (int twice = 0; twice < 2; ++twice) {
+        app.window.statusBar()->showMessage("other");
+        app.action("Темна")->trigger();
+        QCOMPARE(app.status(), "Застосовано темну тему.");
+    }
+    QCOMPARE(qApp->styleSheet(), darkSheet);
+    QCOMPARE(qApp->styleSheet().size(), 670);
+    QCOMPARE(widgetsNotStyledBySheet(app.window), QStringList {});
+    QCOMPARE(app.window.palette().color(QPalette::Window), QColor("#212121"));
+    QCOMPARE(app.modList()->palette().color(QPalette::Base), QColor("#333333"));
+
+    for (int twice = 0; twice < 2; ++twice) {
+        app.window.statusBar()->showMessage("other");
+        app.action("Світла")->trigger();
+        QCOMPARE(app.status(), "Застосовано світлу тему.");
+    }
+    QCOMPARE(qApp->styleSheet(), QString());
+    // No dark rule survives: every widget is back on the platform style and colours.
+    QCOMPARE(widgetsNotStyledBySheet(app.window).size(),
+             app.window.findChildren<QWidget *>().size() + 1);
+    QCOMPARE(app.window.palette().color(QPalette::Window),
+             QApplication::style()->standardPalette().color(QPalette::Window));
+}
+
+void TestThemes::settingsDialogIsAnEmptyShell()
+{
+    WindowFixture app({ "a.zip" });
+    app.setGamePath("/games/Ironvale_EU");
+    app.modList()->setCurrentRow(0);
+    app.window.statusBar()->showMessage("before the dialog");
+    app.action("Темна")->trigger();
+    app.window.statusBar()->showMessage("before the dialog");
+
+    QStringList labels;
+    int buttons = -1;
+    QColor background;
+    ModalDriver driver;
+    driver.then([&](QWidget *dialog) {
+        for (const QLabel *label : dialog->findChildren<QLabel *>())
+            labels.append(label->text());
+        buttons = int(dialog->findChildren<QAbstractButton *>().size());
+        background = dialog->palette().color(QPalette::Window);
+        ModalDriver::cancel()(dialog); // as Escape does
+    });
+    app.action("Налаштування")->trigger();
+
+    QCOMPARE(driver.seen().size(), 1);
+    QCOMPARE(driver.seen().first().kind, "QDialog");
+    QCOMPARE(driver.seen().first().title, "Налаштування");
+    QCOMPARE(labels, QStringList { "?" });
+    QCOMPARE(buttons, 0);
+    QCOMPARE(background, QColor("#212121")); // the dark theme reaches dialogs opened later
+    QCOMPARE(app.gamePath(), "/games/Ironvale_EU");
+    QCOMPARE(app.modList()->currentRow(), 0);
+    QCOMPARE(app.status(), "before the dialog");
+}
+
+void TestThemes::aboutBox()
+{
+    WindowFixture app;
+    app.window.statusBar()->showMessage("before the box");
+    ModalDriver driver;
+    driver.then(ModalDriver::press(QMessageBox::Ok));
+    app.action("Про розробника")->trigger();
+
+    QCOMPARE(driver.seen().size(), 1);
+    const ModalDriver::Seen box = driver.seen().first();
+    QCOMPARE(box.title, "IVL Mod Installer");
+    QVERIFY2(box.text.endsWith(u'\n') && !box.text.contains(u'\r'), qPrintable(box.text));
+    const QStringList lines = box.text.chopped(1).split(u'\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(1), "Версія застосунку: 1.0");
+    for (const QString &line : lines)
+        QVERIFY2(!line.trimmed().isEmpty() && !line.contains(u'<'), qPrintable(line));
+    QCOMPARE(app.status(), "before the box");
+}
+
+QTEST_MAIN(TestThemes)
 #include "tst_themes.moc"
