@@ -6,6 +6,9 @@ IVL_JOBS=$(nproc 2>/dev/null || echo 2)
 
 # What building the program needs on Debian or Ubuntu.
 IVL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+# What the tests need beyond that: a real X11 display with a window manager and
+# tools to find and close the window, and fonts with Cyrillic letters.
+IVL_TEST_PACKAGES=(xvfb openbox xdotool wmctrl fonts-dejavu-core)
 
 # Installs the Debian packages among "$@" that are missing, as root or through sudo.
 ivl_ensure_packages() {

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Starts the built program on a real X11 display (Xvfb with the openbox window
+# manager), waits for its window, checks the working folders, closes the window
+# the way a user does (the window manager's close) and expects exit code 0.
+# Exits 77, which CTest reports as skipped, where the X11 tools are missing.
+set -uo pipefail
+program=$1
+
+for tool in Xvfb openbox xdotool wmctrl; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Let Xvfb pick a free display and tell us which.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(cat "$work/display")"
+
+openbox --sm-disable >"$work/wm.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
+
+mkdir "$work/run"
+(cd "$work/run" && exec env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb "$program") >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Ironvale Mod Installer$' | head -n 1)
+[ -n "$window" ] || fail "no window 'Ironvale Mod Installer' within 30 s; program said: $(cat "$work/app.log")"
+echo "window $window is up on $DISPLAY"
+
+[ -d "$work/run/Mods" ] || fail "Mods was not created in the working directory"
+[ -d "$work/run/Info" ] || fail "Info was not created in the working directory"
+
+# The window manager's close, as the title-bar button does.
+wmctrl -i -c "$(printf '0x%x' "$window")"
+
+for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "the program is still running 20 s after its window was closed"
+wait "$app"
+rc=$?
+[ "$rc" -eq 0 ] || fail "exit code $rc; program said: $(cat "$work/app.log")"
+echo "closed by the window manager, exit code 0"
