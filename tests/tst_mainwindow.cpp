@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QImageReader>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QStatusBar>
@@ -19,6 +21,7 @@ private slots:
     void controlsReachTheirSlots_data();
     void controlsReachTheirSlots();
     void metaObjectContract();
+    void iconResourceDecodes();
 };
 
 void TestMainWindow::cleanup()
@@ -141,6 +144,20 @@ void TestMainWindow::metaObjectContract()
             "errorOccurred(QString) message",
         }));
     QCOMPARE(ModInstallerApp::staticMetaObject.className(), "ModInstallerApp");
+}
+
+void TestMainWindow::iconResourceDecodes()
+{
+    // One 256x256 entry, stored as PNG inside the ICO container.
+    QImageReader reader(":/icon.ico");
+    QCOMPARE(reader.imageCount(), 1);
+    const QImage image = reader.read();
+    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+    QCOMPARE(image.size(), QSize(256, 256));
+    QVERIFY(image.hasAlphaChannel());
+    QFile ico(":/icon.ico");
+    QVERIFY(ico.open(QIODevice::ReadOnly));
+    QCOMPARE(ico.read(22 + 8).mid(22), QByteArray("\x89PNG\r\n\x1a\n"));
 }
 
 QTEST_MAIN(TestMainWindow)
