@@ -7,7 +7,7 @@
 #include <QStatusBar>
 #include <QTest>
 
-using Answers = QStringList; // "ok", "cancel", "pick:<folder below the scratch dir>"
+using Answers = QStringList; // see ModalDriver::thenAll
 
 namespace {
 
@@ -16,18 +16,6 @@ const QString infoSeveral = "information | Попередження | Знайд
 const QString folderDialog = "folder dialog | Оберіть папку Ironvale_EU";
 const QString noResMods = "warning | Помилка | Вказана папка не містить res_mods. Будь ласка, "
                           "виберіть правильну папку Ironvale_EU. | Ok";
-
-void queue(ModalDriver &driver, const Answers &answers, const ScratchDir &work)
-{
-    for (const QString &answer : answers) {
-        if (answer == u"ok")
-            driver.then(ModalDriver::press(QMessageBox::Ok));
-        else if (answer == u"cancel")
-            driver.then(ModalDriver::cancel());
-        else
-            driver.then(ModalDriver::chooseFolder(work.filePath(answer.mid(5))));
-    }
-}
 
 // Game folders to pick from: one with res_mods as a folder, one with a plain
 // file of that name, one without it.
@@ -104,7 +92,7 @@ void TestGameFolder::searchResult()
     app.setGamePath(earlier);
 
     ModalDriver driver;
-    queue(driver, answers, app.work);
+    driver.thenAll(answers, app.work.path());
     for (QString &path : found)
         path = app.work.filePath(path);
     emit app.installer.ivlDirsFound(found);
@@ -143,7 +131,7 @@ void TestGameFolder::manualPick()
     app.window.statusBar()->showMessage("before the pick");
 
     ModalDriver driver;
-    queue(driver, answers, app.work);
+    driver.thenAll(answers, app.work.path());
     app.button("Обрати шлях вручну")->click();
 
     QCOMPARE(driver.log(), dialogs);

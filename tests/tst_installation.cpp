@@ -9,7 +9,7 @@
 #include <QStatusBar>
 #include <QTest>
 
-using Answers = QStringList; // "ok", "yes", "no", "cancel", "pick:<folder below the scratch dir>"
+using Answers = QStringList; // see ModalDriver::thenAll
 
 namespace {
 
@@ -17,22 +17,6 @@ const QString sentinel = "before the press";
 const QString question = "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
                          "папку '1.0'? | Yes No";
 const QString folderDialog = "folder dialog | Оберіть папку для встановлення мода";
-
-void queue(ModalDriver &driver, const Answers &answers, const ScratchDir &work)
-{
-    for (const QString &answer : answers) {
-        if (answer == u"ok")
-            driver.then(ModalDriver::press(QMessageBox::Ok));
-        else if (answer == u"yes")
-            driver.then(ModalDriver::press(QMessageBox::Yes));
-        else if (answer == u"no")
-            driver.then(ModalDriver::press(QMessageBox::No));
-        else if (answer == u"cancel")
-            driver.then(ModalDriver::cancel());
-        else
-            driver.then(ModalDriver::chooseFolder(work.filePath(answer.mid(5))));
-    }
-}
 
 // Mods/mod.zip, a game folder with res_mods/1.0, the path set and the mod selected.
 struct Ready
@@ -156,7 +140,7 @@ void TestInstallation::outcomes()
     }
 
     ModalDriver driver;
-    queue(driver, answers, app.work);
+    driver.thenAll(answers, app.work.path());
     ready.press();
 
     QCOMPARE(driver.log(), dialogs);

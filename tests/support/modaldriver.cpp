@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -22,6 +23,25 @@ ModalDriver::~ModalDriver()
 ModalDriver &ModalDriver::then(Answer answer)
 {
     m_answers.append(std::move(answer));
+    return *this;
+}
+
+ModalDriver &ModalDriver::thenAll(const QStringList &answers, const QString &baseDir)
+{
+    for (const QString &answer : answers) {
+        if (answer == u"ok")
+            then(press(QMessageBox::Ok));
+        else if (answer == u"yes")
+            then(press(QMessageBox::Yes));
+        else if (answer == u"no")
+            then(press(QMessageBox::No));
+        else if (answer == u"cancel")
+            then(cancel());
+        else if (answer.startsWith(u"pick:"))
+            then(chooseFolder(QDir(baseDir).filePath(answer.mid(5))));
+        else
+            qFatal("unknown answer %s", qPrintable(answer));
+    }
     return *this;
 }
 

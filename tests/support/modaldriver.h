@@ -33,6 +33,9 @@ public:
     ~ModalDriver() override;
 
     ModalDriver &then(Answer answer);
+    // Queues answers written as words, for data tables: "ok", "yes", "no",
+    // "cancel", or "pick:<folder>" with the folder relative to baseDir.
+    ModalDriver &thenAll(const QStringList &answers, const QString &baseDir);
 
     // Ready-made answers.
     static Answer press(QMessageBox::StandardButton button);
