@@ -47,9 +47,9 @@ int main(int argc, char *argv[])
         const double oursNs = medianNs(1, [&] { installer.installModFile(modName, ourTarget); });
         const double cpNs = medianNs(1, [&] {
             QProcess::execute(QStringLiteral("sh"),
-                              { QStringLiteral("-c"),
-                                QStringLiteral("cp \"$0\" \"$1\" && sync \"$1\""), source,
-                                cpTarget });
+                              {QStringLiteral("-c"),
+                               QStringLiteral("cp \"$0\" \"$1\" && sync \"$1\""), source,
+                               cpTarget});
         });
         if (i >= 0) {
             ours.push_back(oursNs);

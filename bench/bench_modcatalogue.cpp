@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const int sizes[] = { 1000, 10000, 100000 };
+    const int sizes[] = {1000, 10000, 100000};
     double firstPerFile = 0, lastPerFile = 0;
     std::printf("%9s %16s %20s %16s\n", "files", "catalogue ns/f", "catalogue+list ns/f", "runs");
     for (const int files : sizes) {

@@ -32,8 +32,8 @@ int main(int argc, char *argv[])
     for (const int count : {10, 100, 1000}) {
         const QList<VolumeRoot> some = roots.mid(0, count);
         qsizetype found = 0;
-        const double ns = medianNs(count >= 1000 ? 5 : 15,
-                                   [&] { found = findIvlDirsOnRoots(some).size(); });
+        const double ns
+            = medianNs(count >= 1000 ? 5 : 15, [&] { found = findIvlDirsOnRoots(some).size(); });
         const double perEntry = ns / (count * entriesPerRoot);
         std::printf("%7d %9d %14.0f %12lld\n", count, count * entriesPerRoot, perEntry,
                     static_cast<long long>(found));

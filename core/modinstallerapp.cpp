@@ -39,7 +39,7 @@ QStringList ModInstallerApp::scanVolumesForIvlDirs() const
     for (const QStorageInfo &volume : volumes) {
         const bool ready = volume.isReady();
         // Read-only state means nothing for a volume that is not ready.
-        roots.append({ volume.rootPath(), ready, ready && volume.isReadOnly() });
+        roots.append({volume.rootPath(), ready, ready && volume.isReadOnly()});
     }
     return findIvlDirsOnRoots(roots);
 }

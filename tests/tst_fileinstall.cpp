@@ -102,17 +102,9 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     QFETCH(QString, message);
 
     ScratchDir work;
-    struct Unmount
-    {
-        QString path;
-        ~Unmount()
-        {
 #ifdef Q_OS_LINUX
-            if (!path.isEmpty())
-                unmount(path);
+    TmpfsMounts mounts;
 #endif
-        }
-    } mountPoint; // goes before the scratch folder is removed
     ModInstallerApp installer;
     const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
     const QString source = work.filePath("Mods/" + modName);
@@ -132,11 +124,10 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     } else if (situation == u"read-only mount") {
 #ifdef Q_OS_LINUX
         QString why;
-        if (!enterPrivateMountNamespace(&why) || !mountTmpfs(target, "4m", &why))
+        if (!mounts.mount(target, "4m", &why))
             QSKIP(qPrintable("cannot mount a tmpfs here: " + why));
-        mountPoint.path = target;
         writeFile(installed, oldCopy);
-        QVERIFY2(remountReadOnly(target, &why), qPrintable(why));
+        QVERIFY2(mounts.makeReadOnly(target, &why), qPrintable(why));
 #else
         QSKIP("read-only tmpfs volumes are made on Linux only");
 #endif
@@ -176,12 +167,12 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(source), newBytes);
 
     // Nothing is left behind: exactly the mod's entry, or what was there before.
-    QCOMPARE(listing(target), succeeds ? QStringList { modName } : targetBefore);
+    QCOMPARE(listing(target), succeeds ? QStringList {modName} : targetBefore);
     if (situation == u"no target folder")
         QVERIFY(!QFileInfo::exists(target));
     else if (situation == u"destination is folder")
         QCOMPARE(readFile(installed + "/keep.txt"), oldCopy);
-    else if (situation == u"no source" || !succeeds)
+    else if (!succeeds)
         QCOMPARE(readFile(installed), oldCopy);
     else
         QCOMPARE(readFile(installed), newBytes);

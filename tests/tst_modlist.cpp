@@ -33,10 +33,9 @@ void TestModList::filledAtStartUpWithCount_data()
     QTest::addColumn<QString>("status");
 
     QTest::newRow("none") << QStringList {} << "Список модів оновлено. Доступно: 0 модів.";
-    QTest::newRow("one") << QStringList { "only.zip" }
-                         << "Список модів оновлено. Доступно: 1 модів.";
-    QTest::newRow("several") << QStringList { "b.zip", "A.zip", "c.zip", "d", "e", "f",
-                                              "g",     "h",     "i",     "j", "k", "l" }
+    QTest::newRow("one") << QStringList {"only.zip"} << "Список модів оновлено. Доступно: 1 модів.";
+    QTest::newRow("several") << QStringList {"b.zip", "A.zip", "c.zip", "d", "e", "f",
+                                             "g",     "h",     "i",     "j", "k", "l"}
                              << "Список модів оновлено. Доступно: 12 модів.";
 }
 
@@ -55,16 +54,16 @@ void TestModList::filledAtStartUpWithCount()
 
 void TestModList::refreshRereadsTheFolder()
 {
-    WindowFixture app({ "a.zip", "b.zip" });
+    WindowFixture app({"a.zip", "b.zip"});
     app.modList()->setCurrentRow(1);
     writeFile(app.work.filePath("Mods/c.zip"), "x");
-    QCOMPARE(app.mods(), (QStringList { "a.zip", "b.zip" })); // the list does not follow the folder
+    QCOMPARE(app.mods(), (QStringList {"a.zip", "b.zip"})); // the list does not follow the folder
 
     app.window.statusBar()->showMessage("something else");
     app.button("Оновити список модів")->click();
     app.button("Оновити список модів")->click();
 
-    QCOMPARE(app.mods(), (QStringList { "a.zip", "b.zip", "c.zip" }));
+    QCOMPARE(app.mods(), (QStringList {"a.zip", "b.zip", "c.zip"}));
     QVERIFY(app.modList()->selectedItems().isEmpty());
     QCOMPARE(app.status(), "Список модів оновлено. Доступно: 3 модів.");
 }
@@ -92,7 +91,7 @@ void TestModList::openModsFolderWarnsWhenMissing()
 {
     QFETCH(bool, plainFile);
 
-    WindowFixture app({ "a.zip" });
+    WindowFixture app({"a.zip"});
     QVERIFY(QDir(app.work.filePath("Mods")).removeRecursively());
     if (plainFile)
         writeFile(app.work.filePath("Mods"), "not a folder");
@@ -110,7 +109,7 @@ void TestModList::openModsFolderWarnsWhenMissing()
     QCOMPARE(box.buttons, QMessageBox::Ok);
     QVERIFY(app.urls.opened.isEmpty());
     QCOMPARE(app.status(), statusBefore);
-    QCOMPARE(app.mods(), QStringList { "a.zip" }); // not refreshed
+    QCOMPARE(app.mods(), QStringList {"a.zip"}); // not refreshed
     QCOMPARE(QFileInfo(app.work.filePath("Mods")).isDir(), false);
 }
 

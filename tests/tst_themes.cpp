@@ -87,7 +87,7 @@ void TestThemes::darkThenLight()
 
 void TestThemes::settingsDialogIsAnEmptyShell()
 {
-    WindowFixture app({ "a.zip" });
+    WindowFixture app({"a.zip"});
     app.setGamePath("/games/Ironvale_EU");
     app.modList()->setCurrentRow(0);
     app.window.statusBar()->showMessage("before the dialog");
@@ -110,7 +110,7 @@ void TestThemes::settingsDialogIsAnEmptyShell()
     QCOMPARE(driver.seen().size(), 1);
     QCOMPARE(driver.seen().first().kind, "QDialog");
     QCOMPARE(driver.seen().first().title, "Налаштування");
-    QCOMPARE(labels, QStringList { "?" });
+    QCOMPARE(labels, QStringList {"?"});
     QCOMPARE(buttons, 0);
     QCOMPARE(background, QColor("#212121")); // the dark theme reaches dialogs opened later
     QCOMPARE(app.gamePath(), "/games/Ironvale_EU");

@@ -46,26 +46,25 @@ void TestVolumeScan::rulesOverVolumeRecords_data()
     QTest::addColumn<QStringList>("volumes");
     QTest::addColumn<QStringList>("expected"); // below the scratch folder
 
-    QTest::newRow("found") << QStringList { "empty:r", "hit:r" }
-                           << QStringList { "hit/Ironvale_EU" };
+    QTest::newRow("found") << QStringList {"empty:r", "hit:r"} << QStringList {"hit/Ironvale_EU"};
     QTest::newRow("name as stored on disk")
-        << QStringList { "caps:r" } << QStringList { "caps/IRONVALE_EU" };
-    QTest::newRow("not ready is skipped") << QStringList { "hit:", "hit:o" } << QStringList {};
+        << QStringList {"caps:r"} << QStringList {"caps/IRONVALE_EU"};
+    QTest::newRow("not ready is skipped") << QStringList {"hit:", "hit:o"} << QStringList {};
     QTest::newRow("read-only is skipped")
-        << QStringList { "hit:ro", "caps:r" } << QStringList { "caps/IRONVALE_EU" };
-    QTest::newRow("whole name only") << QStringList { "near:r" } << QStringList {};
-    QTest::newRow("a plain file is no match") << QStringList { "plainfile:r" } << QStringList {};
-    QTest::newRow("not below the root") << QStringList { "deep:r" } << QStringList {};
+        << QStringList {"hit:ro", "caps:r"} << QStringList {"caps/IRONVALE_EU"};
+    QTest::newRow("whole name only") << QStringList {"near:r"} << QStringList {};
+    QTest::newRow("a plain file is no match") << QStringList {"plainfile:r"} << QStringList {};
+    QTest::newRow("not below the root") << QStringList {"deep:r"} << QStringList {};
     QTest::newRow("a link to a folder counts")
-        << QStringList { "link:r" } << QStringList { "link/Ironvale_EU" };
-    QTest::newRow("volume order is kept") << QStringList { "caps:r", "empty:r", "hit:r" }
-                                          << QStringList { "caps/IRONVALE_EU", "hit/Ironvale_EU" };
+        << QStringList {"link:r"} << QStringList {"link/Ironvale_EU"};
+    QTest::newRow("volume order is kept") << QStringList {"caps:r", "empty:r", "hit:r"}
+                                          << QStringList {"caps/IRONVALE_EU", "hit/Ironvale_EU"};
     QTest::newRow("same root twice, first place kept")
-        << QStringList { "hit:r", "caps:r", "hit:r" }
-        << QStringList { "hit/Ironvale_EU", "caps/IRONVALE_EU" };
+        << QStringList {"hit:r", "caps:r", "hit:r"}
+        << QStringList {"hit/Ironvale_EU", "caps/IRONVALE_EU"};
     QTest::newRow("root ending in a slash")
-        << QStringList { "hit/:r" } << QStringList { "hit//Ironvale_EU" };
-    QTest::newRow("missing root") << QStringList { "no-such-root:r" } << QStringList {};
+        << QStringList {"hit/:r"} << QStringList {"hit//Ironvale_EU"};
+    QTest::newRow("missing root") << QStringList {"no-such-root:r"} << QStringList {};
 }
 
 void TestVolumeScan::rulesOverVolumeRecords()
@@ -76,8 +75,8 @@ void TestVolumeScan::rulesOverVolumeRecords()
     QList<VolumeRoot> records;
     for (const QString &volume : volumes) {
         const QString flags = volume.section(u':', 1);
-        records.append({ m_roots.path() + u'/' + volume.section(u':', 0, 0), flags.contains(u'r'),
-                         flags.contains(u'o') });
+        records.append({m_roots.path() + u'/' + volume.section(u':', 0, 0), flags.contains(u'r'),
+                        flags.contains(u'o')});
     }
     for (QString &path : expected)
         path.prepend(m_roots.path() + u'/');
@@ -100,32 +99,18 @@ void TestVolumeScan::findsOnMountedVolumes()
 #ifndef Q_OS_LINUX
     QSKIP("tmpfs volumes are made on Linux only");
 #else
-    QString why;
-    if (!enterPrivateMountNamespace(&why))
-        QSKIP(qPrintable("no private mount namespace here: " + why));
-
     QTemporaryDir base;
-    const QStringList names { "v1", "v2", "v3", "v4", "v5" };
-    struct Unmounter
-    {
-        QStringList points;
-        ~Unmounter()
-        {
-            for (const QString &p : points)
-                unmount(p);
-        }
-    } mounted;
-    for (const QString &name : names) {
-        const QString point = base.filePath(name);
-        if (!mountTmpfs(point, "1m", &why))
-            QSKIP(qPrintable("cannot mount tmpfs: " + why));
-        mounted.points.append(point);
+    TmpfsMounts mounts;
+    QString why;
+    for (const char *name : {"v1", "v2", "v3", "v4", "v5"}) {
+        if (!mounts.mount(base.filePath(name), "1m", &why))
+            QSKIP(qPrintable("cannot mount tmpfs volumes here: " + why));
     }
     makeDirs(base.filePath("v1/IRONVALE_EU"));
     writeFile(base.filePath("v2/Ironvale_EU"), "a file");
     makeDirs(base.filePath("v2/Ironvale_EU_old"));
     makeDirs(base.filePath("v3/Ironvale_EU"));
-    QVERIFY2(remountReadOnly(base.filePath("v3"), &why), qPrintable(why));
+    QVERIFY2(mounts.makeReadOnly(base.filePath("v3"), &why), qPrintable(why));
     makeDirs(base.filePath("v4/Games/Ironvale_EU"));
     makeDirs(base.filePath("v5/ironvale_eu"));
 
@@ -141,7 +126,7 @@ void TestVolumeScan::findsOnMountedVolumes()
             ours.append(path);
     }
     QCOMPARE(ours,
-             (QStringList { base.filePath("v1/IRONVALE_EU"), base.filePath("v5/ironvale_eu") }));
+             (QStringList {base.filePath("v1/IRONVALE_EU"), base.filePath("v5/ironvale_eu")}));
 #endif
 }
 

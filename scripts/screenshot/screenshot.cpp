@@ -37,8 +37,8 @@ int main(int argc, char *argv[])
     QTemporaryDir work;
     QDir::setCurrent(work.path());
     QDir().mkdir(QStringLiteral("Mods"));
-    for (const char *name : { "Приціл_Снайпер_2.1.zip", "HD-текстури_броні.zip", "minimap-plus.zip",
-                              "Звуки_бою_v3.wotmod", "damage-log.zip" }) {
+    for (const char *name : {"Приціл_Снайпер_2.1.zip", "HD-текстури_броні.zip", "minimap-plus.zip",
+                             "Звуки_бою_v3.wotmod", "damage-log.zip"}) {
         QFile file(QStringLiteral("Mods/") + QString::fromUtf8(name));
         file.open(QIODevice::WriteOnly);
     }
@@ -47,11 +47,11 @@ int main(int argc, char *argv[])
     MainWindow window(&installer);
     window.resize(640, 460);
     window.show();
-    emit installer.ivlDirsFound({ QStringLiteral("D:/Games/Ironvale_EU") });
+    emit installer.ivlDirsFound({QStringLiteral("D:/Games/Ironvale_EU")});
     window.findChild<QListWidget *>()->setCurrentRow(2);
 
     const std::pair<const char *, const char *> shots[]
-        = { { "Світла", "screenshot-light.png" }, { "Темна", "screenshot-dark.png" } };
+        = {{"Світла", "screenshot-light.png"}, {"Темна", "screenshot-dark.png"}};
     for (const auto &[theme, file] : shots) {
         trigger(window, QString::fromUtf8(theme));
         QApplication::processEvents();

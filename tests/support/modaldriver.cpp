@@ -97,15 +97,15 @@ QStringList ModalDriver::log() const
         }
         if (seen.kind == u"QMessageBox") {
             static const char *const icons[]
-                = { "none", "information", "warning", "critical", "question" };
+                = {"none", "information", "warning", "critical", "question"};
             kind = QString::fromLatin1(icons[seen.icon]);
         }
         QStringList buttons;
         const std::pair<QMessageBox::StandardButton, const char *> names[]
-            = { { QMessageBox::Ok, "Ok" },
-                { QMessageBox::Yes, "Yes" },
-                { QMessageBox::No, "No" },
-                { QMessageBox::Cancel, "Cancel" } };
+            = {{QMessageBox::Ok, "Ok"},
+               {QMessageBox::Yes, "Yes"},
+               {QMessageBox::No, "No"},
+               {QMessageBox::Cancel, "Cancel"}};
         for (const auto &[button, name] : names) {
             if (seen.buttons & button)
                 buttons.append(QString::fromLatin1(name));

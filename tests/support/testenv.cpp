@@ -133,7 +133,7 @@ QStringList WindowFixture::mods() const
 
 void WindowFixture::setGamePath(const QString &path)
 {
-    emit installer.ivlDirsFound({ path });
+    emit installer.ivlDirsFound({path});
 }
 
 bool closeStrayWindows()
@@ -177,17 +177,20 @@ bool enterPrivateMountNamespace(QString *why)
     return state == 1;
 }
 
-bool mountTmpfs(const QString &where, const QString &size, QString *why)
+bool TmpfsMounts::mount(const QString &where, const QString &size, QString *why)
 {
+    if (!enterPrivateMountNamespace(why))
+        return false;
     QDir().mkpath(where);
     const QByteArray options = "size=" + size.toLatin1();
     if (::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData())
         != 0)
         return fail(why, "mount tmpfs");
+    m_points.append(where);
     return true;
 }
 
-bool remountReadOnly(const QString &where, QString *why)
+bool TmpfsMounts::makeReadOnly(const QString &where, QString *why)
 {
     if (::mount(nullptr, QFile::encodeName(where).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
                 nullptr)
@@ -196,8 +199,9 @@ bool remountReadOnly(const QString &where, QString *why)
     return true;
 }
 
-void unmount(const QString &where)
+TmpfsMounts::~TmpfsMounts()
 {
-    ::umount2(QFile::encodeName(where).constData(), MNT_DETACH);
+    for (const QString &point : m_points)
+        ::umount2(QFile::encodeName(point).constData(), MNT_DETACH);
 }
 #endif

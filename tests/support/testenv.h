@@ -83,7 +83,22 @@ bool closeStrayWindows();
 // private mount namespace (as root), so the mounts are seen by this process only.
 // Each call returns false and says why where the machine does not allow it.
 bool enterPrivateMountNamespace(QString *why);
-bool mountTmpfs(const QString &where, const QString &size, QString *why);
-bool remountReadOnly(const QString &where, QString *why);
-void unmount(const QString &where);
+
+// The tmpfs volumes of one test; they are unmounted when this object goes, so
+// declare it after the scratch folder they live in.
+class TmpfsMounts
+{
+public:
+    TmpfsMounts() = default;
+    ~TmpfsMounts();
+    TmpfsMounts(const TmpfsMounts &) = delete;
+    TmpfsMounts &operator=(const TmpfsMounts &) = delete;
+
+    // Enters the private mount namespace first if need be.
+    bool mount(const QString &where, const QString &size, QString *why);
+    bool makeReadOnly(const QString &where, QString *why);
+
+private:
+    QStringList m_points;
+};
 #endif
