@@ -51,7 +51,7 @@ public:
     }
 
 private:
-    rlimit m_saved {};
+    rlimit m_saved{};
     void (*m_oldHandler)(int) = nullptr;
 };
 #endif
@@ -167,7 +167,7 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(source), newBytes);
 
     // Nothing is left behind: exactly the mod's entry, or what was there before.
-    QCOMPARE(listing(target), succeeds ? QStringList {modName} : targetBefore);
+    QCOMPARE(listing(target), succeeds ? QStringList{modName} : targetBefore);
     if (situation == u"no target folder")
         QVERIFY(!QFileInfo::exists(target));
     else if (situation == u"destination is folder")

@@ -55,26 +55,25 @@ void TestGameFolder::searchResult_data()
     QTest::addColumn<QString>("status");
 
     QTest::newRow("none: earlier path kept")
-        << QStringList {} << Answers {"ok"}
-        << QStringList {"warning | Помилка | Не знайдено папку Ironvale_EU. Будь ласка, оберіть "
-                        "її "
-                        "вручну. | Ok"}
+        << QStringList{} << Answers{"ok"}
+        << QStringList{"warning | Помилка | Не знайдено папку Ironvale_EU. Будь ласка, оберіть "
+                       "її "
+                       "вручну. | Ok"}
         << ""
         << "Пошук завершено. Гру не знайдено.";
     QTest::newRow("one, taken without a res_mods check")
-        << QStringList {"bare"} << Answers {} << QStringList {} << "bare"
+        << QStringList{"bare"} << Answers{} << QStringList{} << "bare"
         << "Пошук завершено. Знайдено один шлях до гри.";
     QTest::newRow("two, pick with res_mods")
-        << QStringList {"good", "bare"} << Answers {"ok", "pick:good"}
-        << QStringList {infoSeveral, folderDialog} << "good"
+        << QStringList{"good", "bare"} << Answers{"ok", "pick:good"}
+        << QStringList{infoSeveral, folderDialog} << "good"
         << "Пошук завершено. Знайдено кілька шляхів до гри.";
-    QTest::newRow("two, dialog cancelled")
-        << QStringList {"good", "bare"} << Answers {"ok", "cancel"}
-        << QStringList {infoSeveral, folderDialog} << ""
-        << "Пошук завершено. Знайдено кілька шляхів до гри.";
+    QTest::newRow("two, dialog cancelled") << QStringList{"good", "bare"} << Answers{"ok", "cancel"}
+                                           << QStringList{infoSeveral, folderDialog} << ""
+                                           << "Пошук завершено. Знайдено кілька шляхів до гри.";
     QTest::newRow("two, pick without res_mods")
-        << QStringList {"good", "bare"} << Answers {"ok", "pick:bare", "ok"}
-        << QStringList {infoSeveral, folderDialog, noResMods} << ""
+        << QStringList{"good", "bare"} << Answers{"ok", "pick:bare", "ok"}
+        << QStringList{infoSeveral, folderDialog, noResMods} << ""
         << "Пошук завершено. Знайдено кілька шляхів до гри.";
 }
 
@@ -109,13 +108,12 @@ void TestGameFolder::manualPick_data()
     QTest::addColumn<QStringList>("dialogs");
     QTest::addColumn<QString>("pathAfter"); // "" keeps the earlier path
 
-    QTest::newRow("res_mods folder")
-        << Answers {"pick:good"} << QStringList {folderDialog} << "good";
+    QTest::newRow("res_mods folder") << Answers{"pick:good"} << QStringList{folderDialog} << "good";
     QTest::newRow("res_mods plain file")
-        << Answers {"pick:fileonly"} << QStringList {folderDialog} << "fileonly";
-    QTest::newRow("no res_mods") << Answers {"pick:bare", "ok"}
-                                 << QStringList {folderDialog, noResMods} << "";
-    QTest::newRow("cancelled") << Answers {"cancel"} << QStringList {folderDialog} << "";
+        << Answers{"pick:fileonly"} << QStringList{folderDialog} << "fileonly";
+    QTest::newRow("no res_mods") << Answers{"pick:bare", "ok"}
+                                 << QStringList{folderDialog, noResMods} << "";
+    QTest::newRow("cancelled") << Answers{"cancel"} << QStringList{folderDialog} << "";
 }
 
 void TestGameFolder::manualPick()

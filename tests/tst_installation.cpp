@@ -21,7 +21,7 @@ const QString folderDialog = "folder dialog | Оберіть папку для �
 // Mods/mod.zip, a game folder with res_mods/1.0, the path set and the mod selected.
 struct Ready
 {
-    WindowFixture app {QStringList {"mod.zip"}};
+    WindowFixture app{QStringList{"mod.zip"}};
     Ready()
     {
         makeDirs(app.work.filePath("game/res_mods/1.0"));
@@ -66,45 +66,44 @@ void TestInstallation::outcomes_data()
                                       "правильну папку Ironvale_EU.");
 
     QTest::newRow("no mod selected")
-        << "no selection" << Answers {"ok"}
-        << QStringList {warning("Будь ласка, оберіть мод зі списку.")} << "";
+        << "no selection" << Answers{"ok"}
+        << QStringList{warning("Будь ласка, оберіть мод зі списку.")} << "";
     QTest::newRow("game path empty")
-        << "no path" << Answers {"ok"} << QStringList {warning("Будь ласка, вкажіть шлях до гри.")}
+        << "no path" << Answers{"ok"} << QStringList{warning("Будь ласка, вкажіть шлях до гри.")}
         << "";
-    QTest::newRow("no res_mods") << "no res_mods" << Answers {"ok"} << QStringList {noResMods}
-                                 << "";
+    QTest::newRow("no res_mods") << "no res_mods" << Answers{"ok"} << QStringList{noResMods} << "";
     QTest::newRow("res_mods is a file")
-        << "res_mods file" << Answers {"ok"} << QStringList {noResMods} << "";
+        << "res_mods file" << Answers{"ok"} << QStringList{noResMods} << "";
     QTest::newRow("res_mods holds only files")
-        << "no versions" << Answers {"ok"}
-        << QStringList {warning("Не знайдено папок з версіями гри в res_mods. Будь ласка, "
-                                "переконайтеся, що ви оновили гру хоча б один раз.")}
+        << "no versions" << Answers{"ok"}
+        << QStringList{warning("Не знайдено папок з версіями гри в res_mods. Будь ласка, "
+                               "переконайтеся, що ви оновили гру хоча б один раз.")}
         << "";
     QTest::newRow("folder dialog cancelled")
-        << "" << Answers {"cancel"} << QStringList {folderDialog} << "Встановлення скасовано.";
-    QTest::newRow("answered No") << "" << Answers {target, "no"}
-                                 << QStringList {folderDialog, question} << "";
+        << "" << Answers{"cancel"} << QStringList{folderDialog} << "Встановлення скасовано.";
+    QTest::newRow("answered No") << "" << Answers{target, "no"}
+                                 << QStringList{folderDialog, question} << "";
     QTest::newRow("source missing")
-        << "source deleted" << Answers {target, "yes", "ok"}
-        << QStringList {folderDialog, question,
-                        "critical | Помилка | Вихідний файл мода не знайдено. | Ok"}
+        << "source deleted" << Answers{target, "yes", "ok"}
+        << QStringList{folderDialog, question,
+                       "critical | Помилка | Вихідний файл мода не знайдено. | Ok"}
         << "Помилка: Вихідний файл мода не знайдено.";
     QTest::newRow("copy failed")
-        << "folder in the way" << Answers {target, "yes", "ok"}
-        << QStringList {folderDialog, question,
-                        "critical | Помилка | Не вдалося скопіювати файл: mod.zip | Ok"}
+        << "folder in the way" << Answers{target, "yes", "ok"}
+        << QStringList{folderDialog, question,
+                       "critical | Помилка | Не вдалося скопіювати файл: mod.zip | Ok"}
         << "Помилка: Не вдалося скопіювати файл: mod.zip";
     QTest::newRow("installed")
-        << "" << Answers {target, "yes", "ok"}
-        << QStringList {folderDialog, question,
-                        "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
+        << "" << Answers{target, "yes", "ok"}
+        << QStringList{folderDialog, question,
+                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
         << "Встановлення 'mod.zip' завершено.";
     QTest::newRow("destination outside the game")
-        << "elsewhere" << Answers {"pick:elsewhere", "yes", "ok"}
-        << QStringList {folderDialog,
-                        "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
-                        "папку 'elsewhere'? | Yes No",
-                        "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
+        << "elsewhere" << Answers{"pick:elsewhere", "yes", "ok"}
+        << QStringList{folderDialog,
+                       "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
+                       "папку 'elsewhere'? | Yes No",
+                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
         << "Встановлення 'mod.zip' завершено.";
 }
 
@@ -147,7 +146,7 @@ void TestInstallation::outcomes()
     QCOMPARE(driver.unansweredCount(), 0);
     QCOMPARE(app.status(), status.isEmpty() ? sentinel : status);
     // Nothing is refreshed afterwards: the list and its selection stay.
-    QCOMPARE(app.mods(), QStringList {"mod.zip"});
+    QCOMPARE(app.mods(), QStringList{"mod.zip"});
     QCOMPARE(app.modList()->selectedItems().size(), situation == u"no selection" ? 0 : 1);
 }
 
@@ -156,9 +155,9 @@ void TestInstallation::opensInTheVersionThatSortsLast_data()
     QTest::addColumn<QStringList>("versions");
     QTest::addColumn<QString>("opened");
 
-    QTest::newRow("digits are not numbers") << QStringList {"1.10.0", "1.9.0"} << "1.9.0";
-    QTest::newRow("lower case after upper") << QStringList {"Beta", "alpha"} << "alpha";
-    QTest::newRow("files do not count") << QStringList {"0.1", "zz.txt:file"} << "0.1";
+    QTest::newRow("digits are not numbers") << QStringList{"1.10.0", "1.9.0"} << "1.9.0";
+    QTest::newRow("lower case after upper") << QStringList{"Beta", "alpha"} << "alpha";
+    QTest::newRow("files do not count") << QStringList{"0.1", "zz.txt:file"} << "0.1";
 }
 
 void TestInstallation::opensInTheVersionThatSortsLast()
@@ -211,7 +210,7 @@ void TestInstallation::reinstallReplacesTheCopy()
         QCOMPARE(driver.unansweredCount(), 0);
         QCOMPARE(readFile(installed), bytes);
     }
-    QCOMPARE(listing(ready.app.work.filePath("game/res_mods/1.0")), QStringList {"mod.zip"});
+    QCOMPARE(listing(ready.app.work.filePath("game/res_mods/1.0")), QStringList{"mod.zip"});
 }
 
 QTEST_MAIN(TestInstallation)

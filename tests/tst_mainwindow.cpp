@@ -121,7 +121,7 @@ void TestMainWindow::metaObjectContract()
 {
     // The order is the declaration order; the parameter names are part of it.
     QCOMPARE(ownMethods(MainWindow::staticMetaObject, QMetaMethod::Slot, QMetaMethod::Private),
-             (QStringList {
+             (QStringList{
                  "updateUi(QStringList) paths",
                  "installMod() ",
                  "selectIvlDirManually() ",
@@ -138,7 +138,7 @@ void TestMainWindow::metaObjectContract()
              }));
     QCOMPARE(
         ownMethods(ModInstallerApp::staticMetaObject, QMetaMethod::Signal, QMetaMethod::Public),
-        (QStringList {
+        (QStringList{
             "ivlDirsFound(QStringList) paths",
             "installationComplete(QString) modName",
             "errorOccurred(QString) message",

@@ -22,21 +22,20 @@ void TestModCatalogue::ordersByCodeUnits_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("upper before lower")
-        << QStringList {"b.zip", "A.zip", "c.zip", "B.zip", "a.zip"}
-        << QStringList {"A.zip", "B.zip", "a.zip", "b.zip", "c.zip"};
+    QTest::newRow("upper before lower") << QStringList{"b.zip", "A.zip", "c.zip", "B.zip", "a.zip"}
+                                        << QStringList{"A.zip", "B.zip", "a.zip", "b.zip", "c.zip"};
     QTest::newRow("digits are not numbers")
-        << QStringList {"mod2.zip", "mod10.zip"} << QStringList {"mod10.zip", "mod2.zip"};
+        << QStringList{"mod2.zip", "mod10.zip"} << QStringList{"mod10.zip", "mod2.zip"};
     QTest::newRow("full stop before digit")
-        << QStringList {"mod2.zip", "mod.zip"} << QStringList {"mod.zip", "mod2.zip"};
+        << QStringList{"mod2.zip", "mod.zip"} << QStringList{"mod.zip", "mod2.zip"};
     QTest::newRow("digits first, underscore between cases")
-        << QStringList {"zeta", "_under", "9lives", "Alpha"}
-        << QStringList {"9lives", "Alpha", "_under", "zeta"};
+        << QStringList{"zeta", "_under", "9lives", "Alpha"}
+        << QStringList{"9lives", "Alpha", "_under", "zeta"};
     QTest::newRow("Cyrillic after Latin")
-        << QStringList {"Яблуко.zip", "абетка.zip", "zz.zip", "1.zip"}
-        << QStringList {"1.zip", "zz.zip", "Яблуко.zip", "абетка.zip"};
-    QTest::newRow("prefix first") << QStringList {"modpack-extra", "modpack"}
-                                  << QStringList {"modpack", "modpack-extra"};
+        << QStringList{"Яблуко.zip", "абетка.zip", "zz.zip", "1.zip"}
+        << QStringList{"1.zip", "zz.zip", "Яблуко.zip", "абетка.zip"};
+    QTest::newRow("prefix first") << QStringList{"modpack-extra", "modpack"}
+                                  << QStringList{"modpack", "modpack-extra"};
 }
 
 void TestModCatalogue::ordersByCodeUnits()
@@ -63,21 +62,21 @@ void TestModCatalogue::listsFilesOnly()
     const ModInstallerApp installer;
     const QMap<QString, QString> mods = installer.getAvailableMods();
 
-    QCOMPARE(mods.keys(), (QStringList {"NOEXTENSION", "link-to-file.zip", "plain.zip"}));
+    QCOMPARE(mods.keys(), (QStringList{"NOEXTENSION", "link-to-file.zip", "plain.zip"}));
     // Relative paths with a forward slash, never absolute or resolved.
     QCOMPARE(mods.values(),
-             (QStringList {"Mods/NOEXTENSION", "Mods/link-to-file.zip", "Mods/plain.zip"}));
+             (QStringList{"Mods/NOEXTENSION", "Mods/link-to-file.zip", "Mods/plain.zip"}));
 }
 
 void TestModCatalogue::isReadAfreshAndNeverFails()
 {
     ScratchDir work({"first.zip"});
     const ModInstallerApp installer;
-    QCOMPARE(installer.getAvailableMods().keys(), QStringList {"first.zip"});
+    QCOMPARE(installer.getAvailableMods().keys(), QStringList{"first.zip"});
 
     writeFile(work.filePath("Mods/second.zip"), "x");
     QFile::remove(work.filePath("Mods/first.zip"));
-    QCOMPARE(installer.getAvailableMods().keys(), QStringList {"second.zip"});
+    QCOMPARE(installer.getAvailableMods().keys(), QStringList{"second.zip"});
 
     // Mods gone, or a plain file in its place: empty, and not re-created here.
     QVERIFY(QDir(work.filePath("Mods")).removeRecursively());

@@ -32,10 +32,10 @@ void TestModList::filledAtStartUpWithCount_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("none") << QStringList {} << "Список модів оновлено. Доступно: 0 модів.";
-    QTest::newRow("one") << QStringList {"only.zip"} << "Список модів оновлено. Доступно: 1 модів.";
-    QTest::newRow("several") << QStringList {"b.zip", "A.zip", "c.zip", "d", "e", "f",
-                                             "g",     "h",     "i",     "j", "k", "l"}
+    QTest::newRow("none") << QStringList{} << "Список модів оновлено. Доступно: 0 модів.";
+    QTest::newRow("one") << QStringList{"only.zip"} << "Список модів оновлено. Доступно: 1 модів.";
+    QTest::newRow("several") << QStringList{"b.zip", "A.zip", "c.zip", "d", "e", "f",
+                                            "g",     "h",     "i",     "j", "k", "l"}
                              << "Список модів оновлено. Доступно: 12 модів.";
 }
 
@@ -57,13 +57,13 @@ void TestModList::refreshRereadsTheFolder()
     WindowFixture app({"a.zip", "b.zip"});
     app.modList()->setCurrentRow(1);
     writeFile(app.work.filePath("Mods/c.zip"), "x");
-    QCOMPARE(app.mods(), (QStringList {"a.zip", "b.zip"})); // the list does not follow the folder
+    QCOMPARE(app.mods(), (QStringList{"a.zip", "b.zip"})); // the list does not follow the folder
 
     app.window.statusBar()->showMessage("something else");
     app.button("Оновити список модів")->click();
     app.button("Оновити список модів")->click();
 
-    QCOMPARE(app.mods(), (QStringList {"a.zip", "b.zip", "c.zip"}));
+    QCOMPARE(app.mods(), (QStringList{"a.zip", "b.zip", "c.zip"}));
     QVERIFY(app.modList()->selectedItems().isEmpty());
     QCOMPARE(app.status(), "Список модів оновлено. Доступно: 3 модів.");
 }
@@ -101,15 +101,10 @@ void TestModList::openModsFolderWarnsWhenMissing()
     driver.then(ModalDriver::press(QMessageBox::Ok));
     app.button("Відкрити папку з модами")->click();
 
-    QCOMPARE(driver.seen().size(), 1);
-    const ModalDriver::Seen box = driver.seen().first();
-    QCOMPARE(box.title, "Помилка");
-    QCOMPARE(box.text, "Папка 'Mods' не знайдена.");
-    QCOMPARE(box.icon, QMessageBox::Warning);
-    QCOMPARE(box.buttons, QMessageBox::Ok);
+    QCOMPARE(driver.log(), QStringList{"warning | Помилка | Папка 'Mods' не знайдена. | Ok"});
     QVERIFY(app.urls.opened.isEmpty());
     QCOMPARE(app.status(), statusBefore);
-    QCOMPARE(app.mods(), QStringList {"a.zip"}); // not refreshed
+    QCOMPARE(app.mods(), QStringList{"a.zip"}); // not refreshed
     QCOMPARE(QFileInfo(app.work.filePath("Mods")).isDir(), false);
 }
 

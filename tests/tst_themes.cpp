@@ -68,7 +68,7 @@ void TestThemes::darkThenLight()
     }
     QCOMPARE(qApp->styleSheet(), darkSheet);
     QCOMPARE(qApp->styleSheet().size(), 670);
-    QCOMPARE(widgetsNotStyledBySheet(app.window), QStringList {});
+    QCOMPARE(widgetsNotStyledBySheet(app.window), QStringList{});
     QCOMPARE(app.window.palette().color(QPalette::Window), QColor("#212121"));
     QCOMPARE(app.modList()->palette().color(QPalette::Base), QColor("#333333"));
 
@@ -110,7 +110,7 @@ void TestThemes::settingsDialogIsAnEmptyShell()
     QCOMPARE(driver.seen().size(), 1);
     QCOMPARE(driver.seen().first().kind, "QDialog");
     QCOMPARE(driver.seen().first().title, "Налаштування");
-    QCOMPARE(labels, QStringList {"?"});
+    QCOMPARE(labels, QStringList{"?"});
     QCOMPARE(buttons, 0);
     QCOMPARE(background, QColor("#212121")); // the dark theme reaches dialogs opened later
     QCOMPARE(app.gamePath(), "/games/Ironvale_EU");

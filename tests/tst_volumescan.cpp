@@ -46,25 +46,25 @@ void TestVolumeScan::rulesOverVolumeRecords_data()
     QTest::addColumn<QStringList>("volumes");
     QTest::addColumn<QStringList>("expected"); // below the scratch folder
 
-    QTest::newRow("found") << QStringList {"empty:r", "hit:r"} << QStringList {"hit/Ironvale_EU"};
+    QTest::newRow("found") << QStringList{"empty:r", "hit:r"} << QStringList{"hit/Ironvale_EU"};
     QTest::newRow("name as stored on disk")
-        << QStringList {"caps:r"} << QStringList {"caps/IRONVALE_EU"};
-    QTest::newRow("not ready is skipped") << QStringList {"hit:", "hit:o"} << QStringList {};
+        << QStringList{"caps:r"} << QStringList{"caps/IRONVALE_EU"};
+    QTest::newRow("not ready is skipped") << QStringList{"hit:", "hit:o"} << QStringList{};
     QTest::newRow("read-only is skipped")
-        << QStringList {"hit:ro", "caps:r"} << QStringList {"caps/IRONVALE_EU"};
-    QTest::newRow("whole name only") << QStringList {"near:r"} << QStringList {};
-    QTest::newRow("a plain file is no match") << QStringList {"plainfile:r"} << QStringList {};
-    QTest::newRow("not below the root") << QStringList {"deep:r"} << QStringList {};
+        << QStringList{"hit:ro", "caps:r"} << QStringList{"caps/IRONVALE_EU"};
+    QTest::newRow("whole name only") << QStringList{"near:r"} << QStringList{};
+    QTest::newRow("a plain file is no match") << QStringList{"plainfile:r"} << QStringList{};
+    QTest::newRow("not below the root") << QStringList{"deep:r"} << QStringList{};
     QTest::newRow("a link to a folder counts")
-        << QStringList {"link:r"} << QStringList {"link/Ironvale_EU"};
-    QTest::newRow("volume order is kept") << QStringList {"caps:r", "empty:r", "hit:r"}
-                                          << QStringList {"caps/IRONVALE_EU", "hit/Ironvale_EU"};
+        << QStringList{"link:r"} << QStringList{"link/Ironvale_EU"};
+    QTest::newRow("volume order is kept") << QStringList{"caps:r", "empty:r", "hit:r"}
+                                          << QStringList{"caps/IRONVALE_EU", "hit/Ironvale_EU"};
     QTest::newRow("same root twice, first place kept")
-        << QStringList {"hit:r", "caps:r", "hit:r"}
-        << QStringList {"hit/Ironvale_EU", "caps/IRONVALE_EU"};
+        << QStringList{"hit:r", "caps:r", "hit:r"}
+        << QStringList{"hit/Ironvale_EU", "caps/IRONVALE_EU"};
     QTest::newRow("root ending in a slash")
-        << QStringList {"hit/:r"} << QStringList {"hit//Ironvale_EU"};
-    QTest::newRow("missing root") << QStringList {"no-such-root:r"} << QStringList {};
+        << QStringList{"hit/:r"} << QStringList{"hit//Ironvale_EU"};
+    QTest::newRow("missing root") << QStringList{"no-such-root:r"} << QStringList{};
 }
 
 void TestVolumeScan::rulesOverVolumeRecords()
@@ -125,8 +125,7 @@ void TestVolumeScan::findsOnMountedVolumes()
         if (path.startsWith(base.path() + u'/'))
             ours.append(path);
     }
-    QCOMPARE(ours,
-             (QStringList {base.filePath("v1/IRONVALE_EU"), base.filePath("v5/ironvale_eu")}));
+    QCOMPARE(ours, (QStringList{base.filePath("v1/IRONVALE_EU"), base.filePath("v5/ironvale_eu")}));
 #endif
 }
 

@@ -22,14 +22,14 @@ void TestWorkingFolders::createsWhatIsMissing_data()
     QTest::addColumn<QStringList>("listingAfter");
     QTest::addColumn<bool>("modsIsFolder");
 
-    QTest::newRow("empty directory") << QStringList {} << QStringList {"Info", "Mods"} << true;
+    QTest::newRow("empty directory") << QStringList{} << QStringList{"Info", "Mods"} << true;
     QTest::newRow("both exist with content")
-        << QStringList {"Mods/a.zip", "Info/notes.txt", "other.txt"}
-        << QStringList {"Info", "Mods", "other.txt"} << true;
+        << QStringList{"Mods/a.zip", "Info/notes.txt", "other.txt"}
+        << QStringList{"Info", "Mods", "other.txt"} << true;
     QTest::newRow("Mods is a plain file")
-        << QStringList {"Mods"} << QStringList {"Info", "Mods"} << false;
+        << QStringList{"Mods"} << QStringList{"Info", "Mods"} << false;
     QTest::newRow("only Info exists")
-        << QStringList {"Info/"} << QStringList {"Info", "Mods"} << true;
+        << QStringList{"Info/"} << QStringList{"Info", "Mods"} << true;
 }
 
 void TestWorkingFolders::createsWhatIsMissing()
@@ -62,13 +62,13 @@ void TestWorkingFolders::followsTheWorkingDirectory()
 {
     ScratchDir first;
     ModInstallerApp installerInFirst;
-    QCOMPARE(listing(first.path()), (QStringList {"Info", "Mods"}));
+    QCOMPARE(listing(first.path()), (QStringList{"Info", "Mods"}));
 
     ScratchDir second({QStringLiteral("only-here.zip")});
     ModInstallerApp installerInSecond;
-    QCOMPARE(listing(second.path()), (QStringList {"Info", "Mods"}));
+    QCOMPARE(listing(second.path()), (QStringList{"Info", "Mods"}));
     // The catalogue is read from the directory that is current now.
-    QCOMPARE(installerInFirst.getAvailableMods().keys(), QStringList {"only-here.zip"});
+    QCOMPARE(installerInFirst.getAvailableMods().keys(), QStringList{"only-here.zip"});
 }
 
 QTEST_GUILESS_MAIN(TestWorkingFolders)
