@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
     QDir::setCurrent(work.path());
     QDir().mkdir(QStringLiteral("Mods"));
     for (const char *name : {"Приціл_Снайпер_2.1.zip", "HD-текстури_броні.zip", "minimap-plus.zip",
-                             "Звуки_бою_v3.wotmod", "damage-log.zip"}) {
+                             "Звуки_бою_v3.ivlmod", "damage-log.zip"}) {
         QFile file(QStringLiteral("Mods/") + QString::fromUtf8(name));
         file.open(QIODevice::WriteOnly);
     }
