@@ -8,6 +8,12 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+#include <vector>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -23,8 +29,9 @@ bool isSameFile(const QString &a, const QString &b)
     return std::filesystem::equivalent(toFsPath(a), toFsPath(b), ec) && !ec;
 }
 
-// A short hidden name, so it fits even beside a mod whose own name is close to
-// the file system's limit, and a game scanning the folder does not pick it up.
+// A short hidden name (on Windows also the hidden attribute, see writeCopy), so it
+// fits even beside a mod whose own name is close to the file system's limit, and a
+// game scanning the folder does not pick it up.
 QString unusedTemporaryName(const QDir &folder)
 {
     for (;;) {
@@ -34,6 +41,90 @@ QString unusedTemporaryName(const QDir &folder)
             return folder.filePath(candidate);
     }
 }
+
+#ifdef Q_OS_WIN
+class Handle
+{
+public:
+    explicit Handle(HANDLE handle)
+        : m_handle(handle)
+    { }
+    ~Handle()
+    {
+        if (isValid())
+            CloseHandle(m_handle);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    bool isValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+// CopyFile gives the copy the source's attributes and cannot make it hidden, and
+// nothing flushes it, so on Windows the copy is streamed into a file that is hidden
+// from its first moment and is on the disk before it replaces anything.
+bool writeCopy(const QString &source, const QString &temporary)
+{
+    const Handle in(CreateFileW(toFsPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.isValid())
+        return false;
+    // CREATE_NEW: a name taken since it was chosen makes this fail instead of
+    // overwriting somebody's file.
+    const Handle out(CreateFileW(toFsPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.isValid())
+        return false;
+
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), buffer.data(), DWORD(buffer.size()), &got, nullptr))
+            return false;
+        if (got == 0)
+            break;
+        DWORD put = 0;
+        if (!WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got)
+            return false;
+    }
+    return FlushFileBuffers(out.get());
+}
+
+// One step that either leaves the old copy or puts the new one in its place, and
+// returns only once the change is on the disk. A file that the game holds open
+// (no FILE_SHARE_DELETE) or that is read-only makes it fail.
+bool moveOver(const QString &temporary, const QString &destination)
+{
+    const std::filesystem::path from = toFsPath(temporary);
+    // The installed mod must not stay hidden.
+    const DWORD attributes = GetFileAttributesW(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD visible = attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+    if (!SetFileAttributesW(from.c_str(), visible ? visible : FILE_ATTRIBUTE_NORMAL))
+        return false;
+    return MoveFileExW(from.c_str(), toFsPath(destination).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+#else
+bool writeCopy(const QString &source, const QString &temporary)
+{
+    // QFile::copy refuses an existing target, so a name taken since it was chosen
+    // makes it fail instead of overwriting somebody's file; it syncs the copy.
+    return QFile::copy(source, temporary);
+}
+
+bool moveOver(const QString &temporary, const QString &destination)
+{
+    std::error_code ec;
+    std::filesystem::rename(toFsPath(temporary), toFsPath(destination), ec);
+    return !ec;
+}
+#endif
 
 } // namespace
 
@@ -53,17 +144,9 @@ bool replaceWithCopy(const QString &source, const QString &destination)
         return false;
 
     const QString temporary = unusedTemporaryName(destinationInfo.dir());
-    // QFile::copy refuses an existing target, so a name taken between the check
-    // above and here makes it fail instead of overwriting somebody's file.
-    bool ok = QFile::copy(source, temporary);
-    // A short write that QFile does not report would otherwise become the
-    // installed copy.
-    ok = ok && QFileInfo(temporary).size() == sourceInfo.size();
-    if (ok) {
-        std::error_code ec;
-        std::filesystem::rename(toFsPath(temporary), toFsPath(destination), ec);
-        ok = !ec;
-    }
+    const bool ok = writeCopy(source, temporary)
+        // A short write that goes unreported would otherwise become the installed copy.
+        && QFileInfo(temporary).size() == sourceInfo.size() && moveOver(temporary, destination);
     if (!ok)
         QFile::remove(temporary);
     return ok;
