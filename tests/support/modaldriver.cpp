@@ -8,6 +8,14 @@
 #include <QLineEdit>
 #include <QListView>
 
+// Tests answer Qt's own folder dialog; the native one that Windows would show even
+// on the offscreen platform cannot be driven. Set before any application object.
+static void useQtDialogs()
+{
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
+Q_CONSTRUCTOR_FUNCTION(useQtDialogs)
+
 ModalDriver::ModalDriver(QObject *parent)
     : QObject(parent)
 {

@@ -14,6 +14,9 @@
 #include <QStatusBar>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstring>
@@ -40,6 +43,19 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("test set-up: cannot write %s", qPrintable(path));
+}
+
+void hideFile(const QString &path)
+{
+#ifdef Q_OS_WIN
+    if (!SetFileAttributesW(
+            reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+            FILE_ATTRIBUTE_HIDDEN))
+        qFatal("test set-up: cannot hide %s", qPrintable(path));
+#else
+    if (!QFileInfo(path).fileName().startsWith(u'.'))
+        qFatal("test set-up: %s needs a name that starts with a dot", qPrintable(path));
+#endif
 }
 
 QByteArray readFile(const QString &path)

@@ -33,6 +33,9 @@ private:
 };
 
 void writeFile(const QString &path, const QByteArray &bytes);
+// Hides a file the platform's way: the leading dot of its name does it on Linux,
+// the hidden attribute on Windows.
+void hideFile(const QString &path);
 QByteArray readFile(const QString &path);
 void makeDirs(const QString &path);
 // Every entry of a folder, hidden ones included, sorted: what a test expects to
@@ -77,6 +80,13 @@ public:
 
 // Closes any window or dialog a test left open and reports whether there was one.
 bool closeStrayWindows();
+
+// True in the run where tests/wine-run.sh --drive-d has made an empty scratch
+// folder drive D:; only then may a test write to D:.
+inline bool haveScratchDriveD()
+{
+    return qEnvironmentVariableIsSet("IVL_TEST_DRIVE_D");
+}
 
 #ifdef Q_OS_LINUX
 // tmpfs volumes for tests that need real mounts. The process first moves into a
