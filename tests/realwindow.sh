@@ -2,9 +2,19 @@
 # Starts the built program on a real X11 display (Xvfb with the openbox window
 # manager), waits for its window, checks the working folders, closes the window
 # the way a user does (the window manager's close) and expects exit code 0.
+#   realwindow.sh [--workdir DIR] PLATFORM PROGRAM [LAUNCHER...]
+# PLATFORM is Qt's platform plugin (xcb, or windows for the .exe under Wine, with
+# LAUNCHER "wine"). The program starts in DIR, by default an empty scratch folder.
 # Exits 77, which CTest reports as skipped, where the X11 tools are missing.
 set -uo pipefail
-program=$1
+workdir=
+if [ "${1:-}" = --workdir ]; then
+    workdir=$2
+    shift 2
+fi
+platform=$1 program=$2
+shift 2
+launcher=("$@")
 
 for tool in Xvfb openbox xdotool wmctrl; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -32,17 +42,20 @@ pids+=($!)
 for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
 wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
 
-mkdir "$work/run"
-(cd "$work/run" && exec env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb "$program") >"$work/app.log" 2>&1 &
+run=${workdir:-$work/run}
+mkdir -p "$run"
+(cd "$run" && exec env -u QT_QPA_PLATFORM QT_QPA_PLATFORM="$platform" "${launcher[@]}" "$program") \
+    >"$work/app.log" 2>&1 &
 app=$!
 pids+=($app)
 
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Ironvale Mod Installer$' | head -n 1)
-[ -n "$window" ] || fail "no window 'Ironvale Mod Installer' within 30 s; program said: $(cat "$work/app.log")"
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Ironvale Mod Installer$' | head -n 1)
+[ -n "$window" ] || fail "no window 'Ironvale Mod Installer' within 60 s; program said: $(cat "$work/app.log")"
 echo "window $window is up on $DISPLAY"
 
-[ -d "$work/run/Mods" ] || fail "Mods was not created in the working directory"
-[ -d "$work/run/Info" ] || fail "Info was not created in the working directory"
+[ -d "$run/Mods" ] || fail "Mods was not created in $run"
+[ -d "$run/Info" ] || fail "Info was not created in $run"
+echo "Mods and Info are in $run"
 
 # The window manager's close, as the title-bar button does.
 wmctrl -i -c "$(printf '0x%x' "$window")"

@@ -15,6 +15,11 @@
 #include <csignal>
 #include <sys/resource.h>
 #endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+
+#include <string>
+#endif
 
 namespace {
 
@@ -56,6 +61,41 @@ private:
 };
 #endif
 
+#ifdef Q_OS_WIN
+// An installed copy that Windows will not let anyone replace: held open the way a
+// running game holds its files (no FILE_SHARE_DELETE), or marked read-only. Undone
+// when the row ends, so that the scratch folder can be removed.
+class LockedOnWindows
+{
+public:
+    LockedOnWindows(const QString &path, bool holdOpen)
+        : m_path(QDir::toNativeSeparators(path).toStdWString())
+    {
+        if (holdOpen)
+            m_handle = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+        else
+            m_readOnly = SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    ~LockedOnWindows()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+        if (m_readOnly)
+            SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    LockedOnWindows(const LockedOnWindows &) = delete;
+    LockedOnWindows &operator=(const LockedOnWindows &) = delete;
+
+    bool isLocked() const { return m_handle != INVALID_HANDLE_VALUE || m_readOnly; }
+
+private:
+    std::wstring m_path;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    bool m_readOnly = false;
+};
+#endif
+
 } // namespace
 
 class TestFileInstall : public QObject
@@ -92,6 +132,10 @@ void TestFileInstall::outcomeAndWhatIsLeft_data()
         << "no target folder" << mod << false << copyFailed + mod;
     QTest::newRow("disk full") << "file size limit" << mod << false << copyFailed + mod;
     QTest::newRow("read-only destination") << "read-only mount" << mod << false << copyFailed + mod;
+    QTest::newRow("old copy held open by the game")
+        << "held open" << mod << false << copyFailed + mod;
+    QTest::newRow("old copy read-only")
+        << "read-only attribute" << mod << false << copyFailed + mod;
 }
 
 void TestFileInstall::outcomeAndWhatIsLeft()
@@ -104,6 +148,9 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     ScratchDir work;
 #ifdef Q_OS_LINUX
     TmpfsMounts mounts;
+#endif
+#ifdef Q_OS_WIN
+    std::optional<LockedOnWindows> locked;
 #endif
     ModInstallerApp installer;
     const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
@@ -120,7 +167,18 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     if (situation == u"destination is folder") {
         writeFile(installed + "/keep.txt", oldCopy);
     } else if (situation == u"link to source") {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
+#endif
         QVERIFY(QFile::link(source, installed));
+    } else if (situation == u"held open" || situation == u"read-only attribute") {
+#ifdef Q_OS_WIN
+        writeFile(installed, oldCopy);
+        locked.emplace(installed, situation == u"held open");
+        QVERIFY(locked->isLocked());
+#else
+        QSKIP("only Windows refuses to replace a file that is open or read-only");
+#endif
     } else if (situation == u"read-only mount") {
 #ifdef Q_OS_LINUX
         QString why;
@@ -176,6 +234,8 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(installed), oldCopy);
     else
         QCOMPARE(readFile(installed), newBytes);
+    // The copy is hidden only while it is being written.
+    QVERIFY(!QFileInfo(installed).isHidden());
 }
 
 QTEST_GUILESS_MAIN(TestFileInstall)

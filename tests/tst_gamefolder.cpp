@@ -38,6 +38,8 @@ private slots:
     void searchResult();
     void manualPick_data();
     void manualPick();
+    void manualPickStartFolder_data();
+    void manualPickStartFolder();
     void searchMessageShowsWhileSearching();
 };
 
@@ -135,6 +137,35 @@ void TestGameFolder::manualPick()
     QCOMPARE(driver.log(), dialogs);
     QCOMPARE(app.gamePath(), pathAfter.isEmpty() ? earlier : app.work.filePath(pathAfter));
     QCOMPARE(app.status(), "before the pick");
+}
+
+void TestGameFolder::manualPickStartFolder_data()
+{
+    QTest::addColumn<bool>("driveD");
+    QTest::addColumn<QString>("opened");
+
+    // Each run under Wine has one of the two; the tst_gamefolder_drive_d run maps D:.
+    QTest::newRow("drive D: exists") << true << "D:/";
+    QTest::newRow("no drive D:") << false << "C:/";
+}
+
+void TestGameFolder::manualPickStartFolder()
+{
+    QFETCH(bool, driveD);
+    QFETCH(QString, opened);
+#ifndef Q_OS_WIN
+    QSKIP("drive letters exist on Windows only");
+#endif
+    if (QDir("D:/").exists() != driveD)
+        QSKIP(driveD ? "this run has no drive D:" : "this run has a drive D:");
+
+    WindowFixture app;
+    ModalDriver driver;
+    driver.then(ModalDriver::cancel());
+    app.button("Обрати шлях вручну")->click();
+
+    QCOMPARE(driver.seen().size(), 1);
+    QCOMPARE(driver.seen().first().directory, opened);
 }
 
 void TestGameFolder::searchMessageShowsWhileSearching()

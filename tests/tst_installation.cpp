@@ -46,6 +46,7 @@ private slots:
     void opensInTheVersionThatSortsLast();
     void rootDestinationHasAnEmptyName();
     void reinstallReplacesTheCopy();
+    void installsOnTheFoundDrive();
 };
 
 void TestInstallation::cleanup()
@@ -187,7 +188,9 @@ void TestInstallation::rootDestinationHasAnEmptyName()
 {
     Ready ready;
     ModalDriver driver;
-    driver.then(ModalDriver::chooseFolder("/")).then(ModalDriver::press(QMessageBox::No));
+    // "/" on Linux, the system drive's root such as "C:/" on Windows.
+    driver.then(ModalDriver::chooseFolder(QDir::rootPath()))
+        .then(ModalDriver::press(QMessageBox::No));
     ready.press();
 
     QCOMPARE(driver.seen().size(), 2);
@@ -211,6 +214,36 @@ void TestInstallation::reinstallReplacesTheCopy()
         QCOMPARE(readFile(installed), bytes);
     }
     QCOMPARE(listing(ready.app.work.filePath("game/res_mods/1.0")), QStringList{"mod.zip"});
+}
+
+void TestInstallation::installsOnTheFoundDrive()
+{
+#ifndef Q_OS_WIN
+    QSKIP("drive letters exist on Windows only");
+#else
+    if (!haveScratchDriveD())
+        QSKIP("needs a scratch drive D:, which the tst_installation_drive_d run maps under Wine");
+    WindowFixture app({"mod.zip"});
+    makeDirs("D:/Ironvale_EU/res_mods/1.0");
+
+    app.button("Автоматично знайти гру")->click();
+    QCOMPARE(app.gamePath(), "D://Ironvale_EU"); // the drive's root "D:/", then "/" and the name
+    QCOMPARE(app.status(), "Пошук завершено. Знайдено один шлях до гри.");
+
+    app.modList()->setCurrentRow(0);
+    ModalDriver driver;
+    driver.then(ModalDriver::chooseFolder("D:/Ironvale_EU/res_mods/1.0"))
+        .then(ModalDriver::press(QMessageBox::Yes))
+        .then(ModalDriver::press(QMessageBox::Ok));
+    app.button("Встановити вибраний мод")->click();
+
+    QCOMPARE(driver.log(),
+             (QStringList{folderDialog, question,
+                          "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}));
+    QCOMPARE(driver.seen().first().directory, "D:/Ironvale_EU/res_mods/1.0");
+    QCOMPARE(readFile("D:/Ironvale_EU/res_mods/1.0/mod.zip"), "mod.zip");
+    QCOMPARE(listing("D:/Ironvale_EU/res_mods/1.0"), QStringList{"mod.zip"});
+#endif
 }
 
 QTEST_MAIN(TestInstallation)

@@ -4,13 +4,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
 #include <QImageReader>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 class TestMainWindow : public QObject
 {
@@ -22,6 +29,7 @@ private slots:
     void controlsReachTheirSlots();
     void metaObjectContract();
     void iconResourceDecodes();
+    void executableCarriesTheIcon();
 };
 
 void TestMainWindow::cleanup()
@@ -158,6 +166,38 @@ void TestMainWindow::iconResourceDecodes()
     QFile ico(":/icon.ico");
     QVERIFY(ico.open(QIODevice::ReadOnly));
     QCOMPARE(ico.read(22 + 8).mid(22), QByteArray("\x89PNG\r\n\x1a\n"));
+
+    // As main() sets it; on Windows this needs the ico image plugin at run time.
+    QGuiApplication::setWindowIcon(QIcon(":/icon.ico"));
+    WindowFixture app;
+    QVERIFY(!app.window.windowIcon().isNull());
+    QVERIFY(app.window.windowIcon().availableSizes().contains(QSize(256, 256)));
+}
+
+void TestMainWindow::executableCarriesTheIcon()
+{
+#ifndef Q_OS_WIN
+    QSKIP("only a Windows executable carries an icon of its own");
+#else
+    // Resolved against the starting folder: under Wine the build path is a Unix
+    // one, on the drive the test starts from.
+    const QString program = QFileInfo(IVL_PROGRAM_FILE).absoluteFilePath();
+    const HMODULE module = LoadLibraryExW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(program).utf16()), nullptr,
+        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    QVERIFY2(module, qPrintable(program));
+    const HRSRC group = FindResourceW(module, L"IDI_ICON1", MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+    QVERIFY2(group, "no group icon IDI_ICON1");
+    // GRPICONDIR: reserved, type 1, count; then one 14-byte entry per image.
+    const auto *dir = static_cast<const uchar *>(LockResource(LoadResource(module, group)));
+    QVERIFY(dir && SizeofResource(module, group) >= 6 + 14);
+    QCOMPARE(dir[2] | dir[3] << 8, 1); // an icon
+    QCOMPARE(dir[4] | dir[5] << 8, 1); // one image
+    QCOMPARE(int(dir[6]), 0); // width 256
+    QCOMPARE(int(dir[7]), 0); // height 256
+    QCOMPARE(dir[12] | dir[13] << 8, 32); // bits per pixel
+    FreeLibrary(module);
+#endif
 }
 
 QTEST_MAIN(TestMainWindow)
