@@ -2,8 +2,10 @@
 # Cross-builds the Windows program and its test suite with MinGW-w64 against a
 # MinGW build of Qt 6, and runs the suite under Wine:
 #   IVL_QT_MINGW=/path/to/qt6-mingw bash scripts/windows.sh
-# Needs MinGW-w64 (posix threads), CMake, Ninja and Wine; the real-window test
-# also needs Xvfb, openbox, xdotool and wmctrl.
+# Then it packs the portable zip and the setup program (CPack, with NSIS) and tries
+# both as a player would (scripts/windows-packages.sh).
+# Needs MinGW-w64 (posix threads), CMake, Ninja, Wine, NSIS and unzip; the
+# real-window test and the package checks need Xvfb, openbox, xdotool, wmctrl and python3.
 set -euo pipefail
 
 IVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,8 +19,9 @@ die() { echo "windows.sh: $*" >&2; exit 2; }
 toolchain=$IVL_QT_MINGW/lib/cmake/Qt6/qt.toolchain.cmake
 [ -f "$toolchain" ] || die "IVL_QT_MINGW=$IVL_QT_MINGW holds no lib/cmake/Qt6/qt.toolchain.cmake"
 [ -f "$IVL_QT_MINGW/bin/Qt6Core.dll" ] || die "IVL_QT_MINGW=$IVL_QT_MINGW holds no bin/Qt6Core.dll: not a Qt for Windows"
-for tool in cmake ninja wine x86_64-w64-mingw32-g++-posix; do
-    command -v "$tool" >/dev/null || die "$tool is missing (Debian: cmake ninja-build wine g++-mingw-w64-x86-64-posix)"
+for tool in cmake ninja wine x86_64-w64-mingw32-g++-posix makensis unzip; do
+    command -v "$tool" >/dev/null \
+        || die "$tool is missing (Debian: cmake ninja-build wine g++-mingw-w64-x86-64-posix nsis unzip)"
 done
 
 # A prefix of the build's own, so the drive letters the tests add never touch the user's.
@@ -52,3 +55,9 @@ ctest --test-dir "$build" --output-on-failure -j"$IVL_JOBS" || rc=$?
 echo "== Cases skipped under Wine"
 grep -h -E '^SKIP +:' "$build/Testing/Temporary/LastTest.log" | sed -E 's/^SKIP +: /  /' || true
 [ "$rc" -eq 0 ] || exit "$rc"
+
+echo "== Packages"
+cmake --build "$build" --target ivl-shortcut
+(cd "$build" && cpack)
+echo "== The packages, tried as a player would"
+bash "$IVL_ROOT/scripts/windows-packages.sh" "$build"

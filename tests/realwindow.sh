@@ -2,16 +2,21 @@
 # Starts the built program on a real X11 display (Xvfb with the openbox window
 # manager), waits for its window, checks the working folders, closes the window
 # the way a user does (the window manager's close) and expects exit code 0.
-#   realwindow.sh [--workdir DIR] PLATFORM PROGRAM [LAUNCHER...]
+#   realwindow.sh [--workdir DIR] [--screenshot PNG] PLATFORM PROGRAM [LAUNCHER...]
 # PLATFORM is Qt's platform plugin (xcb, or windows for the .exe under Wine, with
 # LAUNCHER "wine"). The program starts in DIR, by default an empty scratch folder.
+# --screenshot saves the window's picture (needs python3).
 # Exits 77, which CTest reports as skipped, where the X11 tools are missing.
 set -uo pipefail
-workdir=
-if [ "${1:-}" = --workdir ]; then
-    workdir=$2
-    shift 2
-fi
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+workdir= screenshot=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --workdir) workdir=$2 && shift 2 ;;
+    --screenshot) screenshot=$2 && shift 2 ;;
+    *) break ;;
+    esac
+done
 platform=$1 program=$2
 shift 2
 launcher=("$@")
@@ -31,7 +36,9 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # Let Xvfb pick a free display and tell us which.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# With --screenshot it also keeps its screen as a window dump in $work/Xvfb_screen0.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp ${screenshot:+-fbdir "$work"} \
+    3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
@@ -56,6 +63,21 @@ echo "window $window is up on $DISPLAY"
 [ -d "$run/Mods" ] || fail "Mods was not created in $run"
 [ -d "$run/Info" ] || fail "Info was not created in $run"
 echo "Mods and Info are in $run"
+
+if [ -n "$screenshot" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$window")" # WIDTH and HEIGHT
+    # Its position as the pointer sees it: under a window manager's frame, the X and Y
+    # that getwindowgeometry reports count the frame's offset twice. The pointer goes
+    # to the left margin, not the menu bar, whose hover would clear the status bar.
+    xdotool mousemove --window "$window" 0 $((HEIGHT / 2))
+    eval "$(xdotool getmouselocation --shell)"
+    Y=$((Y - HEIGHT / 2))
+    xdotool mousemove 1279 799 # out of the picture
+    sleep 2 # let it paint
+    python3 "$here/../scripts/xwd_to_png.py" "$work/Xvfb_screen0" "$X" "$Y" "$WIDTH" "$HEIGHT" \
+        "$screenshot" || fail "no picture of the window"
+    echo "picture of the window: $screenshot"
+fi
 
 # The window manager's close, as the title-bar button does.
 wmctrl -i -c "$(printf '0x%x' "$window")"
