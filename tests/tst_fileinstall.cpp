@@ -16,9 +16,9 @@
 #include <sys/resource.h>
 #endif
 #ifdef Q_OS_WIN
-#include <qt_windows.h>
+#include <QScopeGuard>
 
-#include <string>
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -58,41 +58,6 @@ public:
 private:
     rlimit m_saved{};
     void (*m_oldHandler)(int) = nullptr;
-};
-#endif
-
-#ifdef Q_OS_WIN
-// An installed copy that Windows will not let anyone replace: held open the way a
-// running game holds its files (no FILE_SHARE_DELETE), or marked read-only. Undone
-// when the row ends, so that the scratch folder can be removed.
-class LockedOnWindows
-{
-public:
-    LockedOnWindows(const QString &path, bool holdOpen)
-        : m_path(QDir::toNativeSeparators(path).toStdWString())
-    {
-        if (holdOpen)
-            m_handle = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_EXISTING, 0, nullptr);
-        else
-            m_readOnly = SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_READONLY);
-    }
-    ~LockedOnWindows()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-        if (m_readOnly)
-            SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    LockedOnWindows(const LockedOnWindows &) = delete;
-    LockedOnWindows &operator=(const LockedOnWindows &) = delete;
-
-    bool isLocked() const { return m_handle != INVALID_HANDLE_VALUE || m_readOnly; }
-
-private:
-    std::wstring m_path;
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-    bool m_readOnly = false;
 };
 #endif
 
@@ -149,15 +114,24 @@ void TestFileInstall::outcomeAndWhatIsLeft()
 #ifdef Q_OS_LINUX
     TmpfsMounts mounts;
 #endif
-#ifdef Q_OS_WIN
-    std::optional<LockedOnWindows> locked;
-#endif
     ModInstallerApp installer;
     const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
     const QString source = work.filePath("Mods/" + modName);
     const QString target = work.filePath(situation == u"into Mods" ? "Mods" : "game/res_mods/1.0");
     const QString installed = target + u'/' + modName;
     makeDirs(target);
+#ifdef Q_OS_WIN
+    // What Windows will not let anyone replace: a copy that a running game holds
+    // open (no FILE_SHARE_DELETE), or one marked read-only. Undone before the
+    // scratch folder goes, which a read-only file would outlive.
+    const std::wstring installedW = QDir::toNativeSeparators(installed).toStdWString();
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const auto unlock = qScopeGuard([&] {
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_NORMAL);
+    });
+#endif
 
     if (situation == u"source is folder")
         makeDirs(source + "/inner");
@@ -174,8 +148,11 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     } else if (situation == u"held open" || situation == u"read-only attribute") {
 #ifdef Q_OS_WIN
         writeFile(installed, oldCopy);
-        locked.emplace(installed, situation == u"held open");
-        QVERIFY(locked->isLocked());
+        if (situation == u"held open")
+            held = CreateFileW(installedW.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        QVERIFY(held != INVALID_HANDLE_VALUE
+                || SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_READONLY));
 #else
         QSKIP("only Windows refuses to replace a file that is open or read-only");
 #endif
