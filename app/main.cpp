@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "modinstallerapp.h"
+#include "qttranslation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -9,6 +10,8 @@ using namespace Qt::StringLiterals;
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Qt's own buttons and dialogs speak Ukrainian before any window exists.
+    installQtTranslation(app);
     QGuiApplication::setWindowIcon(QIcon(u":/icon.ico"_s));
 
     // The core first: the window reads the Mods folder while it is built.

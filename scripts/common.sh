@@ -4,8 +4,8 @@ set -euo pipefail
 IVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 IVL_JOBS=$(nproc 2>/dev/null || echo 2)
 
-# What building the program needs on Debian or Ubuntu.
-IVL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev)
+# What building the program needs on Debian or Ubuntu (Qt's Ukrainian texts are compiled in).
+IVL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n)
 # What the tests need beyond that: a real X11 display with a window manager and
 # tools to find and close the window, and fonts with Cyrillic letters.
 IVL_TEST_PACKAGES=(xvfb openbox xdotool wmctrl fonts-dejavu-core)

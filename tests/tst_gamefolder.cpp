@@ -12,10 +12,10 @@ using Answers = QStringList; // see ModalDriver::thenAll
 namespace {
 
 const QString infoSeveral = "information | Попередження | Знайдено кілька папок Ironvale_EU. "
-                            "Оберіть потрібну вручну. | Ok";
+                            "Оберіть потрібну вручну. | OK";
 const QString folderDialog = "folder dialog | Оберіть папку Ironvale_EU";
 const QString noResMods = "warning | Помилка | Вказана папка не містить res_mods. Будь ласка, "
-                          "виберіть правильну папку Ironvale_EU. | Ok";
+                          "виберіть правильну папку Ironvale_EU. | OK";
 
 // Game folders to pick from: one with res_mods as a folder, one with a plain
 // file of that name, one without it.
@@ -60,7 +60,7 @@ void TestGameFolder::searchResult_data()
         << QStringList{} << Answers{"ok"}
         << QStringList{"warning | Помилка | Не знайдено папку Ironvale_EU. Будь ласка, оберіть "
                        "її "
-                       "вручну. | Ok"}
+                       "вручну. | OK"}
         << ""
         << "Пошук завершено. Гру не знайдено.";
     QTest::newRow("one, taken without a res_mods check")

@@ -14,8 +14,9 @@ using Answers = QStringList; // see ModalDriver::thenAll
 namespace {
 
 const QString sentinel = "before the press";
+// Qt's own Yes and No read in Ukrainian, as the program shows them.
 const QString question = "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
-                         "папку '1.0'? | Yes No";
+                         "папку '1.0'? | Так Ні";
 const QString folderDialog = "folder dialog | Оберіть папку для встановлення мода";
 
 // Mods/mod.zip, a game folder with res_mods/1.0, the path set and the mod selected.
@@ -62,7 +63,7 @@ void TestInstallation::outcomes_data()
     QTest::addColumn<QString>("status"); // empty: unchanged
 
     const QString target = "pick:game/res_mods/1.0";
-    auto warning = [](const QString &text) { return "warning | Помилка | " + text + " | Ok"; };
+    auto warning = [](const QString &text) { return "warning | Помилка | " + text + " | OK"; };
     const QString noResMods = warning("Вказана папка не містить res_mods. Будь ласка, виберіть "
                                       "правильну папку Ironvale_EU.");
 
@@ -87,24 +88,24 @@ void TestInstallation::outcomes_data()
     QTest::newRow("source missing")
         << "source deleted" << Answers{target, "yes", "ok"}
         << QStringList{folderDialog, question,
-                       "critical | Помилка | Вихідний файл мода не знайдено. | Ok"}
+                       "critical | Помилка | Вихідний файл мода не знайдено. | OK"}
         << "Помилка: Вихідний файл мода не знайдено.";
     QTest::newRow("copy failed")
         << "folder in the way" << Answers{target, "yes", "ok"}
         << QStringList{folderDialog, question,
-                       "critical | Помилка | Не вдалося скопіювати файл: mod.zip | Ok"}
+                       "critical | Помилка | Не вдалося скопіювати файл: mod.zip | OK"}
         << "Помилка: Не вдалося скопіювати файл: mod.zip";
     QTest::newRow("installed")
         << "" << Answers{target, "yes", "ok"}
         << QStringList{folderDialog, question,
-                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
+                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK"}
         << "Встановлення 'mod.zip' завершено.";
     QTest::newRow("destination outside the game")
         << "elsewhere" << Answers{"pick:elsewhere", "yes", "ok"}
         << QStringList{folderDialog,
                        "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
-                       "папку 'elsewhere'? | Yes No",
-                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}
+                       "папку 'elsewhere'? | Так Ні",
+                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK"}
         << "Встановлення 'mod.zip' завершено.";
 }
 
@@ -239,7 +240,7 @@ void TestInstallation::installsOnTheFoundDrive()
 
     QCOMPARE(driver.log(),
              (QStringList{folderDialog, question,
-                          "information | Успіх | Мод 'mod.zip' успішно встановлено! | Ok"}));
+                          "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK"}));
     QCOMPARE(driver.seen().first().directory, "D:/Ironvale_EU/res_mods/1.0");
     QCOMPARE(readFile("D:/Ironvale_EU/res_mods/1.0/mod.zip"), "mod.zip");
     QCOMPARE(listing("D:/Ironvale_EU/res_mods/1.0"), QStringList{"mod.zip"});

@@ -101,7 +101,7 @@ void TestModList::openModsFolderWarnsWhenMissing()
     driver.then(ModalDriver::press(QMessageBox::Ok));
     app.button("Відкрити папку з модами")->click();
 
-    QCOMPARE(driver.log(), QStringList{"warning | Помилка | Папка 'Mods' не знайдена. | Ok"});
+    QCOMPARE(driver.log(), QStringList{"warning | Помилка | Папка 'Mods' не знайдена. | OK"});
     QVERIFY(app.urls.opened.isEmpty());
     QCOMPARE(app.status(), statusBefore);
     QCOMPARE(app.mods(), QStringList{"a.zip"}); // not refreshed

@@ -74,12 +74,13 @@ ModalDriver::Answer ModalDriver::chooseFolder(const QString &path)
             return;
         }
         // With nothing selected and nothing typed, Qt's own folder dialog returns
-        // the folder it shows.
+        // the folder it shows. Clearing the selection may fill in a name again, so
+        // the name goes last.
         fileDialog->setDirectory(path);
-        if (auto *edit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            edit->clear();
         if (auto *view = fileDialog->findChild<QListView *>(QStringLiteral("listView")))
             view->clearSelection();
+        if (auto *edit = fileDialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            edit->clear();
         static_cast<QDialog *>(fileDialog)->accept(); // public in QDialog, virtual
     };
 }
@@ -108,18 +109,8 @@ QStringList ModalDriver::log() const
                 = {"none", "information", "warning", "critical", "question"};
             kind = QString::fromLatin1(icons[seen.icon]);
         }
-        QStringList buttons;
-        const std::pair<QMessageBox::StandardButton, const char *> names[]
-            = {{QMessageBox::Ok, "Ok"},
-               {QMessageBox::Yes, "Yes"},
-               {QMessageBox::No, "No"},
-               {QMessageBox::Cancel, "Cancel"}};
-        for (const auto &[button, name] : names) {
-            if (seen.buttons & button)
-                buttons.append(QString::fromLatin1(name));
-        }
         lines.append(kind + QStringLiteral(" | ") + seen.title + QStringLiteral(" | ") + seen.text
-                     + QStringLiteral(" | ") + buttons.join(u' '));
+                     + QStringLiteral(" | ") + seen.buttonTexts.join(u' '));
     }
     return lines;
 }
@@ -140,6 +131,12 @@ void ModalDriver::poll()
         seen.text = box->text();
         seen.icon = box->icon();
         seen.buttons = box->standardButtons();
+        // In a fixed order: where the buttons sit differs between platforms.
+        for (const auto button :
+             {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+            if (const QAbstractButton *shown = box->button(button))
+                seen.buttonTexts.append(shown->text().remove(u'&'));
+        }
     } else if (auto *fileDialog = qobject_cast<QFileDialog *>(modal)) {
         seen.directory = fileDialog->directory().absolutePath();
     }

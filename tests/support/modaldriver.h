@@ -26,6 +26,7 @@ public:
         QString directory; // folder dialogs only: the folder it opened in
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
+        QStringList buttonTexts; // as shown, without the '&' of the shortcut letter
     };
     using Answer = std::function<void(QWidget *dialog)>;
 
@@ -43,7 +44,7 @@ public:
     static Answer cancel();
 
     const QList<Seen> &seen() const { return m_seen; }
-    // One line per dialog seen, "<kind> | <title> | <text> | <buttons>", for
+    // One line per dialog seen, "<kind> | <title> | <text> | <button texts>", for
     // comparisons that print readably when they fail.
     QStringList log() const;
     int unansweredCount() const { return int(m_answers.size()); }

@@ -1,5 +1,7 @@
 #include "testenv.h"
 
+#include "qttranslation.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
@@ -23,6 +25,14 @@
 #include <sched.h>
 #include <sys/mount.h>
 #endif
+
+// Every test process gets Qt's Ukrainian texts, as main() gives them to the program.
+static void useQtTranslation()
+{
+    if (!installQtTranslation(*QCoreApplication::instance()))
+        qFatal("test set-up: Qt's Ukrainian translation did not load");
+}
+Q_COREAPP_STARTUP_FUNCTION(useQtTranslation)
 
 ScratchDir::ScratchDir(const QStringList &modFiles)
     : m_previous(QDir::currentPath())
