@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the main window in both themes to docs/screenshot-light.png and
-# docs/screenshot-dark.png, with fonts that have Cyrillic letters.
+# docs/screenshot-dark.png, and the confirmation question to
+# docs/screenshot-question.png, with fonts that have Cyrillic letters.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" fonts-dejavu-core
