@@ -1,5 +1,7 @@
 #include "filecopy.h"
 
+#include "longpath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,17 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-std::filesystem::path toFsPath(const QString &path)
-{
-    return QFileInfo(path).filesystemFilePath();
-}
-
-bool isSameFile(const QString &a, const QString &b)
-{
-    std::error_code ec;
-    return std::filesystem::equivalent(toFsPath(a), toFsPath(b), ec) && !ec;
-}
 
 // A short hidden name (on Windows also the hidden attribute, see writeCopy), so it
 // fits even beside a mod whose own name is close to the file system's limit, and a
@@ -64,19 +55,44 @@ private:
     HANDLE m_handle;
 };
 
+// Win32 calls get the long form of every path, as Qt's file engine gives them, so
+// a destination deeper than MAX_PATH works.
+std::wstring win32Path(const QString &path)
+{
+    return extendedLengthPath(path, QDir::currentPath()).toStdWString();
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    auto open = [](const QString &path) {
+        // No access rights asked: only the file's identity is read.
+        return CreateFileW(win32Path(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    const Handle first(open(a));
+    const Handle second(open(b));
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    return first.isValid() && second.isValid() && GetFileInformationByHandle(first.get(), &x)
+        && GetFileInformationByHandle(second.get(), &y)
+        && x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh
+        && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 // CopyFile gives the copy the source's attributes and cannot make it hidden, and
 // nothing flushes it, so on Windows the copy is streamed into a file that is hidden
 // from its first moment and is on the disk before it replaces anything.
 bool writeCopy(const QString &source, const QString &temporary)
 {
-    const Handle in(CreateFileW(toFsPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const Handle in(CreateFileW(win32Path(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.isValid())
         return false;
     // CREATE_NEW: a name taken since it was chosen makes this fail instead of
     // overwriting somebody's file.
-    const Handle out(CreateFileW(toFsPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const Handle out(CreateFileW(win32Path(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN,
+                                 nullptr));
     if (!out.isValid())
         return false;
 
@@ -94,12 +110,15 @@ bool writeCopy(const QString &source, const QString &temporary)
     return FlushFileBuffers(out.get());
 }
 
-// One step that either leaves the old copy or puts the new one in its place, and
-// returns only once the change is on the disk. A file that the game holds open
-// (no FILE_SHARE_DELETE) or that is read-only makes it fail.
+// One step that either leaves the old copy or puts the new one in its place. A file
+// that the game holds open (no FILE_SHARE_DELETE) or that is read-only makes it
+// fail. The new file's content is on the disk already (writeCopy flushed it), but
+// MOVEFILE_WRITE_THROUGH waits only for a move done as copy and delete across
+// volumes, never for a rename within one volume, as this one is: after a power cut
+// the folder may still show the old copy, complete, never a broken one.
 bool moveOver(const QString &temporary, const QString &destination)
 {
-    const std::filesystem::path from = toFsPath(temporary);
+    const std::wstring from = win32Path(temporary);
     // The installed mod must not stay hidden.
     const DWORD attributes = GetFileAttributesW(from.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -107,10 +126,21 @@ bool moveOver(const QString &temporary, const QString &destination)
     const DWORD visible = attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
     if (!SetFileAttributesW(from.c_str(), visible ? visible : FILE_ATTRIBUTE_NORMAL))
         return false;
-    return MoveFileExW(from.c_str(), toFsPath(destination).c_str(),
+    return MoveFileExW(from.c_str(), win32Path(destination).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 #else
+std::filesystem::path toFsPath(const QString &path)
+{
+    return QFileInfo(path).filesystemFilePath();
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(toFsPath(a), toFsPath(b), ec) && !ec;
+}
+
 bool writeCopy(const QString &source, const QString &temporary)
 {
     // QFile::copy refuses an existing target, so a name taken since it was chosen

@@ -1,5 +1,6 @@
 // Installing one mod file: the outcome, the message, and what is left on disk,
 // above all when the copy fails. Real failures only: CI runs as root.
+#include "longpath.h"
 #include "modinstallerapp.h"
 #include "testenv.h"
 
@@ -70,6 +71,8 @@ class TestFileInstall : public QObject
 private slots:
     void outcomeAndWhatIsLeft_data();
     void outcomeAndWhatIsLeft();
+    void win32CallsGetLongPaths_data();
+    void win32CallsGetLongPaths();
 };
 
 void TestFileInstall::outcomeAndWhatIsLeft_data()
@@ -85,6 +88,7 @@ void TestFileInstall::outcomeAndWhatIsLeft_data()
     QTest::newRow("Cyrillic name with spaces") << "plain"
                                                << "Мій мод для Ironvale v2.zip" << true << "";
     QTest::newRow("250-byte name") << "plain" << QString(123, u'я') + ".zip" << true << "";
+    QTest::newRow("destination path over 300 characters") << "deep" << mod << true << "";
     QTest::newRow("Mods is the destination") << "into Mods" << mod << true << "";
     QTest::newRow("destination links to the source") << "link to source" << mod << true << "";
     QTest::newRow("source missing")
@@ -117,7 +121,12 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     ModInstallerApp installer;
     const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
     const QString source = work.filePath("Mods/" + modName);
-    const QString target = work.filePath(situation == u"into Mods" ? "Mods" : "game/res_mods/1.0");
+    QString target = work.filePath(situation == u"into Mods" ? "Mods" : "game/res_mods/1.0");
+    if (situation == u"deep") {
+        // Beyond MAX_PATH (260), where Windows wants the \\?\ form of the path.
+        for (char folder = 'a'; target.size() <= 300; ++folder)
+            target += u'/' + QString(60, QLatin1Char(folder));
+    }
     const QString installed = target + u'/' + modName;
     makeDirs(target);
 #ifdef Q_OS_WIN
@@ -213,6 +222,44 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(installed), newBytes);
     // The copy is hidden only while it is being written.
     QVERIFY(!QFileInfo(installed).isHidden());
+}
+
+void TestFileInstall::win32CallsGetLongPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("workingDir");
+    QTest::addColumn<QString>("expected");
+
+    const QString home = "C:/Users/Гравець/Documents/Ironvale Mod Installer";
+    QTest::newRow("drive path") << "C:/Games/Ironvale_EU/res_mods/1.0/mod.zip" << home
+                                << R"(\\?\C:\Games\Ironvale_EU\res_mods\1.0\mod.zip)";
+    QTest::newRow("doubled slash of a found drive root")
+        << "D://Ironvale_EU/res_mods" << home << R"(\\?\D:\Ironvale_EU\res_mods)";
+    QTest::newRow("relative to the working folder")
+        << "Mods/mod.zip" << home
+        << R"(\\?\C:\Users\Гравець\Documents\Ironvale Mod Installer\Mods\mod.zip)";
+    QTest::newRow(". and ..") << R"(C:\Games\.\Old\..\Ironvale_EU\res_mods\1.0\)" << home
+                              << R"(\\?\C:\Games\Ironvale_EU\res_mods\1.0)";
+    QTest::newRow(".. stops at the drive root")
+        << "C:/../../mod.zip" << home << R"(\\?\C:\mod.zip)";
+    QTest::newRow("rooted on the working folder's drive") << "/Games/mod.zip"
+                                                          << "D:/Mods"
+                                                          << R"(\\?\D:\Games\mod.zip)";
+    QTest::newRow("UNC path") << R"(\\nas\games\Ironvale_EU\res_mods)" << home
+                              << R"(\\?\UNC\nas\games\Ironvale_EU\res_mods)";
+    QTest::newRow("relative to a UNC working folder") << "Mods/mod.zip"
+                                                      << "//nas/home/player"
+                                                      << R"(\\?\UNC\nas\home\player\Mods\mod.zip)";
+    QTest::newRow("prefix already there")
+        << R"(\\?\C:\Games\mod.zip)" << home << R"(\\?\C:\Games\mod.zip)";
+}
+
+void TestFileInstall::win32CallsGetLongPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, workingDir);
+    QFETCH(QString, expected);
+    QCOMPARE(extendedLengthPath(path, workingDir), expected);
 }
 
 QTEST_GUILESS_MAIN(TestFileInstall)
