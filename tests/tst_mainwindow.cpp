@@ -14,8 +14,11 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 
 #ifdef Q_OS_WIN
+#include <QScopeGuard>
+
 #include <qt_windows.h>
 #endif
 
@@ -154,24 +157,38 @@ void TestMainWindow::metaObjectContract()
     QCOMPARE(ModInstallerApp::staticMetaObject.className(), "ModInstallerApp");
 }
 
+// Every size the shell asks for, drawn for it: title bar, taskbar, Alt-Tab, Explorer.
+static const QList<int> iconSizes = {256, 16, 20, 24, 32, 40, 48, 64};
+
 void TestMainWindow::iconResourceDecodes()
 {
-    // One 256x256 entry, stored as PNG inside the ICO container.
+    // The 256 px image first, so a reader that takes one image gets the large one;
+    // every entry stored as PNG inside the ICO container.
     QImageReader reader(":/icon.ico");
-    QCOMPARE(reader.imageCount(), 1);
-    const QImage image = reader.read();
-    QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-    QCOMPARE(image.size(), QSize(256, 256));
-    QVERIFY(image.hasAlphaChannel());
+    QList<int> sizes;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        QVERIFY(reader.jumpToImage(i));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.width(), image.height());
+        QVERIFY(image.hasAlphaChannel());
+        sizes.append(image.width());
+    }
+    QCOMPARE(sizes, iconSizes);
     QFile ico(":/icon.ico");
     QVERIFY(ico.open(QIODevice::ReadOnly));
-    QCOMPARE(ico.read(22 + 8).mid(22), QByteArray("\x89PNG\r\n\x1a\n"));
+    const QByteArray bytes = ico.readAll();
+    for (int i = 0; i < iconSizes.size(); ++i) {
+        const quint32 offset = qFromLittleEndian<quint32>(bytes.constData() + 6 + 16 * i + 12);
+        QCOMPARE(bytes.mid(offset, 8), QByteArray("\x89PNG\r\n\x1a\n"));
+    }
 
     // As main() sets it; on Windows this needs the ico image plugin at run time.
     QGuiApplication::setWindowIcon(QIcon(":/icon.ico"));
     WindowFixture app;
-    QVERIFY(!app.window.windowIcon().isNull());
-    QVERIFY(app.window.windowIcon().availableSizes().contains(QSize(256, 256)));
+    const QList<QSize> offered = app.window.windowIcon().availableSizes();
+    for (int size : iconSizes)
+        QVERIFY2(offered.contains(QSize(size, size)), qPrintable(QString::number(size)));
 }
 
 void TestMainWindow::executableCarriesTheIcon()
@@ -187,14 +204,27 @@ void TestMainWindow::executableCarriesTheIcon()
         = LoadLibraryExW(reinterpret_cast<const wchar_t *>(program.utf16()), nullptr,
                          LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     QVERIFY2(module, qPrintable(program));
-    // Size 0: the image as stored, so a smaller picture would show as one.
-    const auto icon = static_cast<HICON>(LoadImageW(module, L"IDI_ICON1", IMAGE_ICON, 0, 0, 0));
-    QVERIFY2(icon, "the program has no icon IDI_ICON1");
-    const QImage image = QImage::fromHICON(icon);
-    QCOMPARE(image.size(), QSize(256, 256));
-    QVERIFY(image.hasAlphaChannel());
-    DestroyIcon(icon);
-    FreeLibrary(module);
+    const auto cleanup = qScopeGuard([module] { FreeLibrary(module); });
+
+    // The group lists one image per size: GRPICONDIR, then 14-byte entries whose
+    // first byte is the width (0 for 256).
+    const HRSRC group = FindResourceW(module, L"IDI_ICON1", MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+    QVERIFY2(group, "the program has no icon IDI_ICON1");
+    const auto *directory = static_cast<const uchar *>(LockResource(LoadResource(module, group)));
+    QList<int> sizes;
+    for (int i = 0; i < qFromLittleEndian<quint16>(directory + 4); ++i)
+        sizes.append(directory[6 + 14 * i] ? directory[6 + 14 * i] : 256);
+    QCOMPARE(sizes, iconSizes);
+
+    for (int size : {16, 256}) {
+        const auto icon
+            = static_cast<HICON>(LoadImageW(module, L"IDI_ICON1", IMAGE_ICON, size, size, 0));
+        QVERIFY(icon);
+        const QImage image = QImage::fromHICON(icon);
+        DestroyIcon(icon);
+        QCOMPARE(image.size(), QSize(size, size));
+        QVERIFY(image.hasAlphaChannel());
+    }
 #endif
 }
 
