@@ -1,8 +1,26 @@
 #!/usr/bin/env bash
-# Builds a release of the program and packs it as a .deb in build-release/.
+# Builds a release of the program, packs it as a .deb in build-release/ and checks the
+# package as a distribution would: lintian (no error or warning), the menu entry and the
+# AppStream metadata.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" dpkg-dev file # dpkg-shlibdeps and the file tool compute Depends
+# dpkg-shlibdeps and the file tool compute Depends; the rest check the package.
+ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" dpkg-dev file lintian desktop-file-utils appstream
 IVL_BUILD_TYPE=Release ivl_build "$IVL_ROOT/build-release" -DBUILD_TESTING=OFF
+rm -f "$IVL_ROOT"/build-release/*.deb
 (cd "$IVL_ROOT/build-release" && cpack -G DEB >/dev/null)
-ls "$IVL_ROOT"/build-release/*.deb
+deb=$(ls "$IVL_ROOT"/build-release/*.deb)
+echo "$deb"
+
+echo "== lintian"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb"
+
+echo "== The menu entry and the AppStream metadata, as installed"
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop=$(find "$unpacked/usr/share/applications" -name '*.desktop')
+out=$(desktop-file-validate "$desktop" 2>&1) || { echo "$out"; exit 1; }
+[ -z "$out" ] || { echo "desktop-file-validate: $out"; exit 1; }
+appstreamcli validate --no-net --pedantic "$unpacked"/usr/share/metainfo/*.metainfo.xml
+echo "the package passes lintian, desktop-file-validate and appstreamcli"
