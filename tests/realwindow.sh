@@ -2,18 +2,20 @@
 # Starts the built program on a real X11 display (Xvfb with the openbox window
 # manager), waits for its window, checks the working folders, closes the window
 # the way a user does (the window manager's close) and expects exit code 0.
-#   realwindow.sh [--workdir DIR] [--screenshot PNG] PLATFORM PROGRAM [LAUNCHER...]
+#   realwindow.sh [--workdir DIR] [--screenshot PNG] [--while CMD] PLATFORM PROGRAM [LAUNCHER...]
 # PLATFORM is Qt's platform plugin (xcb, or windows for the .exe under Wine, with
 # LAUNCHER "wine"). The program starts in DIR, by default an empty scratch folder.
-# --screenshot saves the window's picture (needs python3).
+# --screenshot saves the window's picture (needs python3). --while runs the shell
+# command CMD while the window is up, before it is closed; CMD must succeed.
 # Exits 77, which CTest reports as skipped, where the X11 tools are missing.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-workdir= screenshot=
+workdir= screenshot= while_up=
 while [ $# -gt 0 ]; do
     case $1 in
     --workdir) workdir=$2 && shift 2 ;;
     --screenshot) screenshot=$2 && shift 2 ;;
+    --while) while_up=$2 && shift 2 ;;
     *) break ;;
     esac
 done
@@ -49,6 +51,10 @@ pids+=($!)
 for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
 wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
 
+# A wineserver still running from an earlier Wine program keeps that program's X
+# display, and windows of one display used on another end in X errors: start afresh.
+[ "${launcher[0]:-}" != wine ] || wineserver -k 2>/dev/null
+
 run=${workdir:-$work/run}
 mkdir -p "$run"
 (cd "$run" && exec env -u QT_QPA_PLATFORM QT_QPA_PLATFORM="$platform" "${launcher[@]}" "$program") \
@@ -77,6 +83,11 @@ if [ -n "$screenshot" ]; then
     python3 "$here/../scripts/xwd_to_png.py" "$work/Xvfb_screen0" "$X" "$Y" "$WIDTH" "$HEIGHT" \
         "$screenshot" || fail "no picture of the window"
     echo "picture of the window: $screenshot"
+fi
+
+if [ -n "$while_up" ]; then
+    bash -c "$while_up" || fail "while the window was up: $while_up failed"
+    kill -0 "$app" 2>/dev/null || fail "the program ended while: $while_up"
 fi
 
 # The window manager's close, as the title-bar button does.
