@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program and its test suite with MinGW-w64 against a
 # MinGW build of Qt 6, and runs the suite under Wine:
-#   IVL_QT_MINGW=/path/to/qt6-mingw bash scripts/windows.sh
+#   IVL_QT_MINGW=/path/to/qt6-mingw bash scripts/windows.sh [--test-signing]
 # Then it packs the portable zip and the setup program (CPack, with NSIS) and tries
 # both as a player would (scripts/windows-packages.sh).
+# Signing: with IVL_SIGN_PFX (a PKCS#12 file) and IVL_SIGN_PASSWORD set, the program's
+# .exe (before it is packed), the uninstaller and the setup program are signed with
+# osslsigncode (SHA-256; time-stamped when IVL_SIGN_TIMESTAMP_URL is set) and each
+# signature is checked. --test-signing makes a throw-away self-signed certificate
+# for that when none is given, as CI does.
 # Needs MinGW-w64 (posix threads), CMake, Ninja, Wine, NSIS and unzip; the
-# real-window test and the package checks need Xvfb, openbox, xdotool, wmctrl and python3.
+# real-window test and the package checks need Xvfb, openbox, xdotool, wmctrl, python3
+# and icoutils; signing needs osslsigncode and openssl.
 set -euo pipefail
 
 IVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,15 +19,17 @@ IVL_JOBS=$(nproc 2>/dev/null || echo 2)
 build=$IVL_ROOT/build-windows
 
 die() { echo "windows.sh: $*" >&2; exit 2; }
+test_signing=false
+[ "${1:-}" != --test-signing ] || test_signing=true
 
 [ -n "${IVL_QT_MINGW:-}" ] \
     || die "IVL_QT_MINGW is not set; point it at a MinGW build of Qt 6 (the folder with bin/ and lib/cmake/Qt6)"
 toolchain=$IVL_QT_MINGW/lib/cmake/Qt6/qt.toolchain.cmake
 [ -f "$toolchain" ] || die "IVL_QT_MINGW=$IVL_QT_MINGW holds no lib/cmake/Qt6/qt.toolchain.cmake"
 [ -f "$IVL_QT_MINGW/bin/Qt6Core.dll" ] || die "IVL_QT_MINGW=$IVL_QT_MINGW holds no bin/Qt6Core.dll: not a Qt for Windows"
-for tool in cmake ninja wine x86_64-w64-mingw32-g++-posix makensis unzip; do
+for tool in cmake ninja wine x86_64-w64-mingw32-g++-posix makensis unzip wrestool icotool; do
     command -v "$tool" >/dev/null \
-        || die "$tool is missing (Debian: cmake ninja-build wine g++-mingw-w64-x86-64-posix nsis unzip)"
+        || die "$tool is missing (Debian: cmake ninja-build wine g++-mingw-w64-x86-64-posix nsis unzip icoutils)"
 done
 
 # A prefix of the build's own, so the drive letters the tests add never touch the user's.
@@ -42,6 +50,27 @@ if [ -z "${WINEPATH:-}" ]; then
     export WINEPATH
 fi
 
+if [ -z "${IVL_SIGN_PFX:-}" ] && $test_signing; then
+    # A certificate that lives for this run only, so the signing path runs as a
+    # release's would.
+    certs=$build/test-signing
+    rm -rf "$certs" && mkdir -p "$certs"
+    export IVL_SIGN_PASSWORD=$(openssl rand -hex 16)
+    openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Ironvale Mod Installer test signing" \
+        -addext extendedKeyUsage=codeSigning -keyout "$certs/key.pem" -out "$certs/cert.pem" 2>/dev/null
+    openssl pkcs12 -export -inkey "$certs/key.pem" -in "$certs/cert.pem" -out "$certs/test.pfx" \
+        -passout env:IVL_SIGN_PASSWORD
+    export IVL_SIGN_PFX=$certs/test.pfx
+fi
+if [ -n "${IVL_SIGN_PFX:-}" ]; then
+    for tool in osslsigncode openssl; do
+        command -v "$tool" >/dev/null || die "$tool is missing, and signing needs it (Debian: $tool)"
+    done
+    echo "== Signing with $IVL_SIGN_PFX${IVL_SIGN_TIMESTAMP_URL:+, time-stamped by $IVL_SIGN_TIMESTAMP_URL}"
+else
+    echo "== Not signing: no certificate given (IVL_SIGN_PFX, IVL_SIGN_PASSWORD)"
+fi
+
 echo "== Configure and build for Windows (warnings are errors)"
 cmake -S "$IVL_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
@@ -59,5 +88,15 @@ grep -h -E '^SKIP +:' "$build/Testing/Temporary/LastTest.log" | sed -E 's/^SKIP 
 echo "== Packages"
 cmake --build "$build" --target ivl-shortcut
 (cd "$build" && cpack)
+if [ -n "${IVL_SIGN_PFX:-}" ]; then
+    echo "== Signatures"
+    sign=$IVL_ROOT/scripts/sign/sign.sh
+    bash "$sign" --verify "$(ls "$build"/ironvale-mod-installer-*-win64-setup.exe)"
+    unpacked=$(mktemp -d)
+    unzip -q -j "$(ls "$build"/ironvale-mod-installer-*-win64.zip)" '*/ironvale-mod-installer.exe' -d "$unpacked"
+    bash "$sign" --verify "$unpacked/ironvale-mod-installer.exe"
+    rm -rf "$unpacked"
+    # The uninstaller is checked where the setup writes it (windows-packages.sh).
+fi
 echo "== The packages, tried as a player would"
 bash "$IVL_ROOT/scripts/windows-packages.sh" "$build"
