@@ -62,7 +62,14 @@ mkdir -p "$run"
 app=$!
 pids+=($app)
 
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Ironvale Mod Installer$' | head -n 1)
+# Polled rather than --sync: a window that goes away while xdotool looks at it (Wine
+# makes and drops a few at start-up) ends that search with an X error.
+window=
+for _ in $(seq 120); do
+    window=$(xdotool search --onlyvisible --name '^Ironvale Mod Installer$' 2>/dev/null | head -n 1)
+    [ -z "$window" ] || break
+    sleep 0.5
+done
 [ -n "$window" ] || fail "no window 'Ironvale Mod Installer' within 60 s; program said: $(cat "$work/app.log")"
 echo "window $window is up on $DISPLAY"
 
