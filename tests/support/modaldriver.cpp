@@ -130,7 +130,6 @@ void ModalDriver::poll()
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         seen.text = box->text();
         seen.icon = box->icon();
-        seen.buttons = box->standardButtons();
         // In a fixed order: where the buttons sit differs between platforms.
         for (const auto button :
              {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {

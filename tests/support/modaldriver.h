@@ -25,7 +25,6 @@ public:
         QString text; // message boxes only
         QString directory; // folder dialogs only: the folder it opened in
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons buttons;
         QStringList buttonTexts; // as shown, without the '&' of the shortcut letter
     };
     using Answer = std::function<void(QWidget *dialog)>;
