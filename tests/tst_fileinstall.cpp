@@ -4,11 +4,14 @@
 #include "modinstallerapp.h"
 #include "testenv.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <optional>
 
@@ -20,12 +23,23 @@
 #include <QScopeGuard>
 
 #include <qt_windows.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 #endif
 
 namespace {
 
 const QByteArray oldCopy = "the copy that was installed before";
 const QString copyFailed = "Не вдалося скопіювати файл: ";
+// A temporary that an ended run left, and names of the player's that only look like one.
+const QString leftover = ".ivl-install-0123456789abcdef.part";
+const QStringList lookAlikes
+    = {".ivl-install-0123456789abcdef.part.txt", "ivl-install-0123456789abcdef.part"};
+// Tells the test program, started again, to install a mod as a child process.
+const char childInstallFlag[] = "--install-as-child";
 
 QByteArray randomBytes(int size)
 {
@@ -62,6 +76,74 @@ private:
 };
 #endif
 
+void makeOld(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)
+        || !file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                             QFileDevice::FileModificationTime))
+        qFatal("test set-up: cannot date %s back", qPrintable(path));
+}
+
+#ifdef Q_OS_WIN
+// Other programs' handles on files. A thread's handle counts as another program's:
+// share modes hold per handle. Every handle is closed when this object goes.
+class OtherPrograms
+{
+public:
+    ~OtherPrograms()
+    {
+        m_stop = true;
+        for (std::thread &t : m_threads)
+            t.join();
+    }
+
+    // Opens `path` for reading, sharing `share`, and holds it for `ms` milliseconds
+    // from the moment this returns (for good: -1).
+    bool hold(const QString &path, DWORD share, int ms)
+    {
+        const HANDLE file = CreateFileW(QDir::toNativeSeparators(path).toStdWString().c_str(),
+                                        GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        m_threads.emplace_back([this, file, ms] {
+            for (int waited = 0; !m_stop && (ms < 0 || waited < ms); ++waited)
+                Sleep(1);
+            CloseHandle(file);
+        });
+        return true;
+    }
+
+    // A virus scanner: opens every entry that appears in `folder` as soon as it can
+    // (sharing reading and writing) and holds it for 200 ms.
+    void scan(const QString &folder)
+    {
+        auto seen = std::make_shared<QStringList>(listing(folder));
+        m_threads.emplace_back([this, folder, seen] {
+            while (!m_stop) {
+                for (const QString &name : listing(folder)) {
+                    if (seen->contains(name) || m_stop)
+                        continue;
+                    const HANDLE file = CreateFileW(
+                        QDir::toNativeSeparators(folder + u'/' + name).toStdWString().c_str(),
+                        GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                        nullptr);
+                    if (file == INVALID_HANDLE_VALUE)
+                        continue;
+                    seen->append(name);
+                    Sleep(200);
+                    CloseHandle(file);
+                }
+            }
+        });
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::vector<std::thread> m_threads;
+};
+#endif
+
 } // namespace
 
 class TestFileInstall : public QObject
@@ -71,6 +153,7 @@ class TestFileInstall : public QObject
 private slots:
     void outcomeAndWhatIsLeft_data();
     void outcomeAndWhatIsLeft();
+    void endedMidCopyLeavesTheOldCopy();
     void win32CallsGetLongPaths_data();
     void win32CallsGetLongPaths();
 };
@@ -105,6 +188,12 @@ void TestFileInstall::outcomeAndWhatIsLeft_data()
         << "held open" << mod << false << copyFailed + mod;
     QTest::newRow("old copy read-only")
         << "read-only attribute" << mod << false << copyFailed + mod;
+    QTest::newRow("old copy held 200 ms by a scanner") << "held briefly" << mod << true << "";
+    QTest::newRow("old copy held 200 ms, delete shared")
+        << "held briefly, delete shared" << mod << true << "";
+    QTest::newRow("scanner opens every new file") << "scanner" << mod << true << "";
+    QTest::newRow("leftover of an ended run swept") << "stale leftover" << mod << true << "";
+    QTest::newRow("leftover still being written stays") << "leftover in use" << mod << true << "";
 }
 
 void TestFileInstall::outcomeAndWhatIsLeft()
@@ -130,17 +219,14 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     const QString installed = target + u'/' + modName;
     makeDirs(target);
 #ifdef Q_OS_WIN
-    // What Windows will not let anyone replace: a copy that a running game holds
-    // open (no FILE_SHARE_DELETE), or one marked read-only. Undone before the
-    // scratch folder goes, which a read-only file would outlive.
+    // A read-only copy is made writable again before the scratch folder goes, which
+    // it would outlive; the other programs let go of their files before that too.
     const std::wstring installedW = QDir::toNativeSeparators(installed).toStdWString();
-    HANDLE held = INVALID_HANDLE_VALUE;
-    const auto unlock = qScopeGuard([&] {
-        if (held != INVALID_HANDLE_VALUE)
-            CloseHandle(held);
-        SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_NORMAL);
-    });
+    const auto unlock
+        = qScopeGuard([&] { SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    OtherPrograms others;
 #endif
+    QStringList kept; // the player's files that a successful install leaves beside the mod
 
     if (situation == u"source is folder")
         makeDirs(source + "/inner");
@@ -154,17 +240,44 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
 #endif
         QVERIFY(QFile::link(source, installed));
-    } else if (situation == u"held open" || situation == u"read-only attribute") {
+    } else if (situation.startsWith(u"held") || situation == u"read-only attribute"
+               || situation == u"scanner") {
 #ifdef Q_OS_WIN
+        // What Windows will not let anyone replace: a copy that another program holds
+        // open (the game for good, a scanner for a moment), or one marked read-only.
         writeFile(installed, oldCopy);
+        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE
+            | (situation.endsWith(u"delete shared") ? FILE_SHARE_DELETE : 0);
         if (situation == u"held open")
-            held = CreateFileW(installedW.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-        QVERIFY(held != INVALID_HANDLE_VALUE
-                || SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_READONLY));
+            QVERIFY(others.hold(installed, share, -1));
+        else if (situation.startsWith(u"held briefly"))
+            QVERIFY(others.hold(installed, share, 200));
+        else if (situation == u"scanner")
+            others.scan(target);
+        else
+            QVERIFY(SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_READONLY));
 #else
         QSKIP("only Windows refuses to replace a file that is open or read-only");
 #endif
+    } else if (situation == u"stale leftover" || situation == u"leftover in use") {
+        writeFile(installed, oldCopy);
+        writeFile(target + u'/' + leftover, "an ended run's partial copy");
+        hideFile(target + u'/' + leftover);
+        if (situation == u"stale leftover") {
+            for (const QString &name : lookAlikes) {
+                writeFile(target + u'/' + name, "the player's");
+                makeOld(target + u'/' + name);
+            }
+            makeOld(target + u'/' + leftover);
+            kept = lookAlikes;
+        } else {
+            // Another running copy of the program is writing it: on Windows it holds the
+            // file unshared; on Linux the name stands only a moment, so a fresh one stays.
+#ifdef Q_OS_WIN
+            QVERIFY(others.hold(target + u'/' + leftover, 0, -1));
+#endif
+            kept = QStringList{leftover};
+        }
     } else if (situation == u"read-only mount") {
 #ifdef Q_OS_LINUX
         QString why;
@@ -211,7 +324,9 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(source), newBytes);
 
     // Nothing is left behind: exactly the mod's entry, or what was there before.
-    QCOMPARE(listing(target), succeeds ? QStringList{modName} : targetBefore);
+    kept.append(modName);
+    kept.sort();
+    QCOMPARE(listing(target), succeeds ? kept : targetBefore);
     if (situation == u"no target folder")
         QVERIFY(!QFileInfo::exists(target));
     else if (situation == u"destination is folder")
@@ -262,5 +377,56 @@ void TestFileInstall::win32CallsGetLongPaths()
     QCOMPARE(extendedLengthPath(path, workingDir), expected);
 }
 
-QTEST_GUILESS_MAIN(TestFileInstall)
+// A player ends the program while it copies a large mod (Windows offers to, once the
+// window has not answered for 5 s): the old copy stays and nothing is left beside it.
+void TestFileInstall::endedMidCopyLeavesTheOldCopy()
+{
+    ScratchDir work;
+    const QString target = work.filePath("game/res_mods/1.0");
+    writeFile(target + "/big.mod", oldCopy);
+    makeDirs(work.filePath("Mods"));
+    {
+        QFile mod(work.filePath("Mods/big.mod"));
+        QVERIFY(mod.open(QIODevice::WriteOnly));
+        const QByteArray block = randomBytes(1 << 20);
+        for (int mib = 0; mib < 1024; ++mib)
+            QVERIFY(mod.write(block) == block.size());
+    }
+
+    QProcess child;
+    child.setWorkingDirectory(work.path());
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(childInstallFlag), "big.mod", target});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(work.filePath("copy-started")), 60000);
+    QThread::msleep(150);
+    QVERIFY2(child.state() == QProcess::Running, "the copy ended before it could be interrupted");
+    child.kill();
+    QVERIFY(child.waitForFinished(60000));
+
+    QCOMPARE(listing(target), QStringList{"big.mod"});
+    QCOMPARE(readFile(target + "/big.mod"), oldCopy);
+}
+
+// The test program started again with childInstallFlag installs one mod, in its
+// working directory, and says when the copy begins.
+static int installAsChild(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    ModInstallerApp installer;
+    writeFile("copy-started", {});
+    return installer.installModFile(args.at(2), args.at(3)) ? 0 : 1;
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], childInstallFlag) == 0)
+        return installAsChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestFileInstall test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_fileinstall.moc"
