@@ -1,3 +1,4 @@
+#include "colours.h"
 #include "mainwindow.h"
 #include "modinstallerapp.h"
 #include "qttranslation.h"
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Qt's own buttons and dialogs speak Ukrainian before any window exists.
     installQtTranslation(app);
+    // Light, as the program always starts, also on a dark desktop.
+    useLightColours();
     QGuiApplication::setWindowIcon(QIcon(u":/icon.ico"_s));
 
     // The core first: the window reads the Mods folder while it is built.

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "colours.h"
 #include "modinstallerapp.h"
 
 #include <QApplication>
@@ -260,11 +261,13 @@ void MainWindow::handleError(const QString &message)
 void MainWindow::setLightTheme()
 {
     qApp->setStyleSheet(QString());
+    useLightColours();
     statusBar()->showMessage(u"Застосовано світлу тему."_s, 0);
 }
 
 void MainWindow::setDarkTheme()
 {
+    useDarkColours();
     qApp->setStyleSheet(QString::fromUtf8(darkStyleSheet));
     statusBar()->showMessage(u"Застосовано темну тему."_s, 0);
 }
