@@ -36,20 +36,29 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# Polls CMD until it succeeds, for up to SECONDS: a first start on a busy machine
+# (font caches, both cores taken) is slow, and a real failure still fails.
+wait_until() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.1
+    done
+}
 
 # Let Xvfb pick a free display and tell us which.
 # With --screenshot it also keeps its screen as a window dump in $work/Xvfb_screen0.
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp ${screenshot:+-fbdir "$work"} \
     3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+wait_until 60 test -s "$work/display" || fail "Xvfb did not start within 60 s: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
 
 openbox --sm-disable >"$work/wm.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
+wm_up() { wmctrl -m >/dev/null 2>&1; }
+wait_until 60 wm_up || fail "the window manager did not start within 60 s: $(cat "$work/wm.log")"
 
 # A wineserver still running from an earlier Wine program keeps that program's X
 # display, and windows of one display used on another end in X errors: start afresh.
@@ -65,12 +74,11 @@ pids+=($app)
 # Polled rather than --sync: a window that goes away while xdotool looks at it (Wine
 # makes and drops a few at start-up) ends that search with an X error.
 window=
-for _ in $(seq 120); do
+find_window() {
     window=$(xdotool search --onlyvisible --name '^Ironvale Mod Installer$' 2>/dev/null | head -n 1)
-    [ -z "$window" ] || break
-    sleep 0.5
-done
-[ -n "$window" ] || fail "no window 'Ironvale Mod Installer' within 60 s; program said: $(cat "$work/app.log")"
+    [ -n "$window" ]
+}
+wait_until 60 find_window || fail "no window 'Ironvale Mod Installer' within 60 s; program said: $(cat "$work/app.log")"
 echo "window $window is up on $DISPLAY"
 
 [ -d "$run/Mods" ] || fail "Mods was not created in $run"
@@ -100,8 +108,8 @@ fi
 # The window manager's close, as the title-bar button does.
 wmctrl -i -c "$(printf '0x%x' "$window")"
 
-for _ in $(seq 200); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app" 2>/dev/null && fail "the program is still running 20 s after its window was closed"
+ended() { ! kill -0 "$app" 2>/dev/null; }
+wait_until 60 ended || fail "the program is still running 60 s after its window was closed"
 wait "$app"
 rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc; program said: $(cat "$work/app.log")"
