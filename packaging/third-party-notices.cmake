@@ -3,10 +3,11 @@ cmake_policy(VERSION 3.21)
 # Runs at the end of the Windows install: writes THIRD-PARTY-NOTICES.txt beside the
 # program, for the third-party files that were actually installed, with the licence
 # texts taken from the system (Debian's common licences, the MinGW packages' copyright
-# files, Qt's own SBOM). Set by the install code before it:
+# files, Qt's own SBOM and licence texts). Set by the install code before it:
 #   IVL_NOTICE_PRODUCT      "Ironvale Mod Installer 1.0"
 #   IVL_NOTICE_WORK_DIR     a build folder to write the file in first
-#   IVL_QT_VERSION, IVL_QT_SBOM (may be empty), IVL_LGPL3_TEXT
+#   IVL_QT_VERSION, IVL_QT_SBOM, IVL_QT_LICENSES (a folder of <SPDX id>.txt), IVL_LGPL3_TEXT
+#   IVL_IMLIB2_COPYRIGHT (Debian's imlib2 copyright file, for the one text Qt lacks)
 #   IVL_GCC_VERSION, IVL_GCC_COPYRIGHT, IVL_MINGW_COPYRIGHT
 
 # CMake lists split at ';' and cannot hold '[' or ']' safely: keep those as control
@@ -81,48 +82,128 @@ and git://code.qt.io/qt/qtbase.git (tag v${IVL_QT_VERSION}). For three years fro
 release of this package the maintainers also send, on request, the exact Qt source
 and build settings used for these DLLs.
 ")
-    # Code from others that Qt carries inside its libraries, as Qt's SBOM lists it.
-    if(IVL_QT_SBOM AND EXISTS "${IVL_QT_SBOM}")
-        string(APPEND _notice "
-Qt includes third-party code with licences and copyrights of its own:
-")
-        _ivl_paragraphs("${IVL_QT_SBOM}" _packages)
-        foreach(_p IN LISTS _packages)
-            if(NOT _p MATCHES "(^|\n)PackageName: ([^\n]+)")
-                continue()
-            endif()
-            set(_id "${CMAKE_MATCH_2}")
-            # Only code inside the libraries shipped here; Qt Test is not among them.
-            if(NOT _id MATCHES "^Bundled|_Attribution_" OR _id MATCHES "^Test_")
-                continue()
-            endif()
-            set(_name "${_id}")
-            if(_p MATCHES "\n +Name: ([^\n]+)")
-                set(_name "${CMAKE_MATCH_1}")
-            endif()
-            set(_version "")
-            if(_p MATCHES "\nPackageVersion: ([^\n]+)")
-                set(_version " ${CMAKE_MATCH_1}")
-            endif()
-            set(_licence "see Qt's source")
-            if(_p MATCHES "\nPackageLicenseConcluded: ([^\n]+)" AND NOT CMAKE_MATCH_1 STREQUAL "NOASSERTION")
-                set(_licence "${CMAKE_MATCH_1}")
-            endif()
-            set(_copyright "")
-            if(_p MATCHES "\nPackageCopyrightText: <text>(.*)</text>\nPrimaryPackagePurpose")
-                string(STRIP "${CMAKE_MATCH_1}" _copyright)
-                string(REGEX REPLACE "[ \t]*\n[ \t]*" "\n    " _copyright "\n${_copyright}")
-            endif()
-            _ivl_restore(_copyright)
-            _ivl_restore(_name)
-            # The same code is often listed once per module that uses it.
-            set(_entry "\n  - ${_name}${_version} (${_licence})${_copyright}\n")
-            string(FIND "${_notice}" "${_entry}" _seen)
-            if(_seen EQUAL -1)
-                string(APPEND _notice "${_entry}")
+    # Code from others that Qt carries inside the shipped DLLs and plugins: what Qt's
+    # SBOM says they depend on, followed through, and the full text of each licence.
+    _ivl_paragraphs("${IVL_QT_SBOM}" _packages)
+    set(_roots)
+    foreach(_p IN LISTS _packages)
+        if(_p MATCHES "(^|\n)PackageName: ([^\n]+)\nSPDXID: ([^\n]+)")
+            set(_sbom_name "${CMAKE_MATCH_2}")
+            set(_sbom_id "${CMAKE_MATCH_3}")
+            foreach(_pair Core:Qt6Core.dll Gui:Qt6Gui.dll Widgets:Qt6Widgets.dll
+                    QWindowsIntegrationPlugin:qwindows.dll
+                    QModernWindowsStylePlugin:qmodernwindowsstyle.dll
+                    QWindowsVistaStylePlugin:qwindowsvistastyle.dll QICOPlugin:qico.dll)
+                string(REPLACE ":" ";" _pair "${_pair}")
+                list(GET _pair 0 _module)
+                list(GET _pair 1 _dll)
+                if(_sbom_name STREQUAL _module AND _dll IN_LIST _installed)
+                    list(APPEND _roots "${_sbom_id}")
+                endif()
+            endforeach()
+        endif()
+    endforeach()
+    file(STRINGS "${IVL_QT_SBOM}" _relations REGEX "^Relationship: [^ ]+ DEPENDS_ON [^ ]+$")
+    foreach(_r IN LISTS _relations)
+        string(REGEX REPLACE "^Relationship: ([^ ]+) DEPENDS_ON ([^ ]+)$" "\\1;\\2" _r "${_r}")
+        list(GET _r 0 _from)
+        list(GET _r 1 _to)
+        list(APPEND _deps_${_from} "${_to}")
+    endforeach()
+    set(_reached "${_roots}")
+    set(_queue "${_roots}")
+    while(_queue)
+        list(POP_FRONT _queue _id)
+        foreach(_dep IN LISTS _deps_${_id})
+            if(NOT _dep IN_LIST _reached)
+                list(APPEND _reached "${_dep}")
+                list(APPEND _queue "${_dep}")
             endif()
         endforeach()
+    endwhile()
+
+    string(APPEND _notice "
+Qt includes third-party code with licences and copyrights of its own; the full
+text of each licence named here follows at the end of this file:
+")
+    set(_licence_ids)
+    foreach(_p IN LISTS _packages)
+        if(NOT _p MATCHES "(^|\n)PackageName: ([^\n]+)\nSPDXID: ([^\n]+)")
+            continue()
+        endif()
+        set(_id "${CMAKE_MATCH_2}")
+        # Bundled and attributed code only: the system libraries it names are Windows'.
+        if(NOT CMAKE_MATCH_3 IN_LIST _reached OR NOT CMAKE_MATCH_3 MATCHES "-qt-(bundled-)?3rdparty-")
+            continue()
+        endif()
+        set(_name "${_id}")
+        if(_p MATCHES "\n +Name: ([^\n]+)")
+            set(_name "${CMAKE_MATCH_1}")
+        endif()
+        set(_version "")
+        if(_p MATCHES "\nPackageVersion: ([^\n]+)")
+            set(_version " ${CMAKE_MATCH_1}")
+        endif()
+        set(_licence "see Qt's source")
+        if(_p MATCHES "\nPackageLicenseConcluded: ([^\n]+)" AND NOT CMAKE_MATCH_1 STREQUAL "NOASSERTION")
+            set(_licence "${CMAKE_MATCH_1}")
+            string(REGEX MATCHALL "[A-Za-z0-9.+-]+" _tokens "${_licence}")
+            list(REMOVE_ITEM _tokens AND OR WITH)
+            list(APPEND _licence_ids ${_tokens})
+        endif()
+        set(_copyright "")
+        if(_p MATCHES "\nPackageCopyrightText: <text>(.*)</text>\nPrimaryPackagePurpose")
+            string(STRIP "${CMAKE_MATCH_1}" _copyright)
+            string(REGEX REPLACE "[ \t]*\n[ \t]*" "\n    " _copyright "\n${_copyright}")
+        endif()
+        _ivl_restore(_copyright)
+        _ivl_restore(_name)
+        # The same code is often listed once per module that uses it.
+        set(_entry "\n  - ${_name}${_version} (${_licence})${_copyright}\n")
+        string(FIND "${_notice}" "${_entry}" _seen)
+        if(_seen EQUAL -1)
+            string(APPEND _notice "${_entry}")
+        endif()
+    endforeach()
+    # FreeType's licence asks for this credit in the documentation.
+    if(_notice MATCHES "\n  - Freetype 2 ")
+        string(APPEND _notice "
+Portions of this software are copyright (C) 2024 The FreeType Project
+(www.freetype.org). All rights reserved.
+")
     endif()
+    list(REMOVE_DUPLICATES _licence_ids)
+    list(SORT _licence_ids)
+    foreach(_licence IN LISTS _licence_ids)
+        set(_file "${IVL_QT_LICENSES}/${_licence}.txt")
+        if(EXISTS "${_file}")
+            file(READ "${_file}" _text)
+        elseif(_licence STREQUAL "Imlib2" AND EXISTS "${IVL_IMLIB2_COPYRIGHT}")
+            # Not among Qt's licence files (Qt quotes it in its source only): Debian's
+            # imlib2 package has the text, in its copyright file's licence paragraph.
+            _ivl_paragraphs("${IVL_IMLIB2_COPYRIGHT}" _imlib2)
+            set(_text "")
+            foreach(_p IN LISTS _imlib2)
+                if(_p MATCHES "^License: imlib2-license\n(.*)$")
+                    string(REGEX REPLACE "(^|\n) \\.(\n|$)" "\\1\\2" _text "${CMAKE_MATCH_1}")
+                    string(REGEX REPLACE "(^|\n) " "\\1" _text "${_text}")
+                    _ivl_restore(_text)
+                endif()
+            endforeach()
+        else()
+            set(_text "")
+        endif()
+        if(NOT _text)
+            message(FATAL_ERROR "Qt's bundled code is under ${_licence}, but its text is not "
+                "in ${IVL_QT_LICENSES}/${_licence}.txt")
+        endif()
+        string(APPEND _appendix "
+${_rule}
+${_licence} (for code that Qt includes)
+${_rule}
+
+${_text}")
+    endforeach()
     string(APPEND _appendix "
 ${_rule}
 GNU Lesser General Public License, version 3 (for Qt)
