@@ -86,7 +86,7 @@ grep -h -E '^SKIP +:' "$build/Testing/Temporary/LastTest.log" | sed -E 's/^SKIP 
 [ "$rc" -eq 0 ] || exit "$rc"
 
 echo "== Packages"
-cmake --build "$build" --target ivl-shortcut
+cmake --build "$build" --target ivl-shortcut ivl-install-check
 (cd "$build" && cpack)
 if [ -n "${IVL_SIGN_PFX:-}" ]; then
     echo "== Signatures"

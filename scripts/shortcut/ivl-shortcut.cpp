@@ -1,6 +1,8 @@
 // Prints where a Windows shortcut (.lnk) points and the folder it starts in, one
 // per line, so that a check can start a program the way the Start menu does:
 //   ivl-shortcut <file.lnk>
+// The argument is taken as UTF-16 (wmain) and the output is UTF-8, so a shortcut
+// in a Cyrillic profile works whatever the system's ANSI code page.
 #include <shlobj.h>
 #include <windows.h>
 
@@ -15,14 +17,13 @@ static std::string toUtf8(const wchar_t *text)
     return bytes;
 }
 
-int main(int argc, char *argv[])
+int wmain(int argc, wchar_t *argv[])
 {
     if (argc != 2) {
         std::fprintf(stderr, "usage: ivl-shortcut <file.lnk>\n");
         return 2;
     }
-    wchar_t file[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, argv[1], -1, file, MAX_PATH);
+    const wchar_t *file = argv[1];
 
     CoInitialize(nullptr);
     IShellLinkW *link = nullptr;
@@ -42,7 +43,7 @@ int main(int argc, char *argv[])
     CoUninitialize();
 
     if (!ok) {
-        std::fprintf(stderr, "ivl-shortcut: cannot read %s\n", argv[1]);
+        std::fprintf(stderr, "ivl-shortcut: cannot read %s\n", toUtf8(file).c_str());
         return 1;
     }
     std::printf("%s\n%s\n", toUtf8(target).c_str(), toUtf8(workingDir).c_str());
