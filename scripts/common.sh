@@ -35,3 +35,16 @@ ivl_build() {
     cmake -S "$IVL_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${IVL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
     cmake --build "$dir" -j"$IVL_JOBS"
 }
+
+# Packages made from the same commit are the same bytes: file times, PE time stamps and
+# archive entries take this date, the commit's unless SOURCE_DATE_EPOCH is given.
+ivl_source_date_epoch() {
+    if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+        SOURCE_DATE_EPOCH=$(git -C "$IVL_ROOT" log -1 --format=%ct 2>/dev/null) || SOURCE_DATE_EPOCH=
+        if [ -z "$SOURCE_DATE_EPOCH" ]; then
+            echo "Not a git checkout and no SOURCE_DATE_EPOCH given: the packages carry today's date." >&2
+            SOURCE_DATE_EPOCH=$(date +%s)
+        fi
+    fi
+    export SOURCE_DATE_EPOCH
+}

@@ -4,6 +4,10 @@
 #   IVL_QT_MINGW=/path/to/qt6-mingw bash scripts/windows.sh [--test-signing]
 # Then it packs the portable zip and the setup program (CPack, with NSIS) and tries
 # both as a player would (scripts/windows-packages.sh).
+# --packages-only builds and packs without the test suite and the player checks (as
+# scripts/reproducible.sh does). SHA256SUMS beside the packages lists their checksums.
+# The packages carry SOURCE_DATE_EPOCH's date (the commit's unless given) and not the
+# build's, so the same commit gives the same bytes (unsigned: a signature has a time).
 # Signing: with IVL_SIGN_PFX (a PKCS#12 file) and IVL_SIGN_PASSWORD set, the program's
 # .exe (before it is packed), the uninstaller and the setup program are signed with
 # osslsigncode (SHA-256; time-stamped when IVL_SIGN_TIMESTAMP_URL is set) and each
@@ -14,13 +18,18 @@
 # and icoutils; signing needs osslsigncode and openssl.
 set -euo pipefail
 
-IVL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-IVL_JOBS=$(nproc 2>/dev/null || echo 2)
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 build=$IVL_ROOT/build-windows
 
 die() { echo "windows.sh: $*" >&2; exit 2; }
-test_signing=false
-[ "${1:-}" != --test-signing ] || test_signing=true
+test_signing=false packages_only=false
+for arg in "$@"; do
+    case $arg in
+    --test-signing) test_signing=true ;;
+    --packages-only) packages_only=true ;;
+    *) die "unknown option $arg (--test-signing, --packages-only)" ;;
+    esac
+done
 
 [ -n "${IVL_QT_MINGW:-}" ] \
     || die "IVL_QT_MINGW is not set; point it at a MinGW build of Qt 6 (the folder with bin/ and lib/cmake/Qt6)"
@@ -71,11 +80,20 @@ else
     echo "== Not signing: no certificate given (IVL_SIGN_PFX, IVL_SIGN_PASSWORD)"
 fi
 
-echo "== Configure and build for Windows (warnings are errors)"
+ivl_source_date_epoch
+echo "== Configure and build for Windows (warnings are errors; dated $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T') UTC)"
 cmake -S "$IVL_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    -DIVL_WARNINGS_AS_ERRORS=ON >/dev/null
+    -DIVL_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING="$($packages_only && echo OFF || echo ON)" >/dev/null
 cmake --build "$build" -j"$IVL_JOBS"
+
+if $packages_only; then
+    rm -f "$build"/ironvale-mod-installer-*-win64*
+    (cd "$build" && cpack >/dev/null)
+    (cd "$build" && sha256sum -- ironvale-mod-installer-*-win64.zip ironvale-mod-installer-*-win64-setup.exe >SHA256SUMS)
+    echo "== Packages: $(cd "$build" && echo ironvale-mod-installer-*-win64*)"
+    exit 0
+fi
 
 echo "== Tests under Wine"
 rc=0
@@ -88,6 +106,8 @@ grep -h -E '^SKIP +:' "$build/Testing/Temporary/LastTest.log" | sed -E 's/^SKIP 
 echo "== Packages"
 cmake --build "$build" --target ivl-shortcut ivl-install-check
 (cd "$build" && cpack)
+# Of the files as released (signed, where a certificate was given).
+(cd "$build" && sha256sum -- ironvale-mod-installer-*-win64.zip ironvale-mod-installer-*-win64-setup.exe >SHA256SUMS)
 if [ -n "${IVL_SIGN_PFX:-}" ]; then
     echo "== Signatures"
     sign=$IVL_ROOT/scripts/sign/sign.sh
