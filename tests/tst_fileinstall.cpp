@@ -106,8 +106,9 @@ public:
                                         GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return false;
-        m_threads.emplace_back([this, file, ms] {
-            for (int waited = 0; !m_stop && (ms < 0 || waited < ms); ++waited)
+        const ULONGLONG until = GetTickCount64() + ULONGLONG(ms < 0 ? 0 : ms);
+        m_threads.emplace_back([this, file, ms, until] {
+            while (!m_stop && (ms < 0 || GetTickCount64() < until))
                 Sleep(1);
             CloseHandle(file);
         });
