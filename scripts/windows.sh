@@ -87,10 +87,16 @@ cmake -S "$IVL_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DIVL_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING="$($packages_only && echo OFF || echo ON)" >/dev/null
 cmake --build "$build" -j"$IVL_JOBS"
 
-if $packages_only; then
+# The zip and the setup program, and SHA256SUMS of them as released (signed, where a
+# certificate was given: the setup signs itself while CPack makes it).
+pack() {
     rm -f "$build"/ironvale-mod-installer-*-win64*
-    (cd "$build" && cpack >/dev/null)
-    (cd "$build" && sha256sum -- ironvale-mod-installer-*-win64.zip ironvale-mod-installer-*-win64-setup.exe >SHA256SUMS)
+    (cd "$build" && cpack && sha256sum -- ironvale-mod-installer-*-win64.zip \
+        ironvale-mod-installer-*-win64-setup.exe >SHA256SUMS)
+}
+
+if $packages_only; then
+    pack >/dev/null
     echo "== Packages: $(cd "$build" && echo ironvale-mod-installer-*-win64*)"
     exit 0
 fi
@@ -105,9 +111,7 @@ grep -h -E '^SKIP +:' "$build/Testing/Temporary/LastTest.log" | sed -E 's/^SKIP 
 
 echo "== Packages"
 cmake --build "$build" --target ivl-shortcut ivl-install-check
-(cd "$build" && cpack)
-# Of the files as released (signed, where a certificate was given).
-(cd "$build" && sha256sum -- ironvale-mod-installer-*-win64.zip ironvale-mod-installer-*-win64-setup.exe >SHA256SUMS)
+pack
 if [ -n "${IVL_SIGN_PFX:-}" ]; then
     echo "== Signatures"
     sign=$IVL_ROOT/scripts/sign/sign.sh
