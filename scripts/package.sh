@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release of the program, packs it as a .deb in build-release/ and checks the
-# package as a distribution would: lintian (no error or warning), the menu entry and the
-# AppStream metadata.
+# package as a distribution would (tests/packages/deb-package.sh: lintian with no error
+# or warning, the menu entry and the AppStream metadata).
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # dpkg-shlibdeps and the file tool compute Depends; the rest check the package.
@@ -15,15 +15,4 @@ deb=$(ls "$IVL_ROOT"/build-release/*.deb)
 (cd "$IVL_ROOT/build-release" && sha256sum -- "$(basename "$deb")" >SHA256SUMS)
 echo "$deb"
 
-echo "== lintian"
-lintian --fail-on error,warning --tag-display-limit 0 "$deb"
-
-echo "== The menu entry and the AppStream metadata, as installed"
-unpacked=$(mktemp -d)
-trap 'rm -rf "$unpacked"' EXIT
-dpkg-deb -x "$deb" "$unpacked"
-desktop=$(find "$unpacked/usr/share/applications" -name '*.desktop')
-out=$(desktop-file-validate "$desktop" 2>&1) || { echo "$out"; exit 1; }
-[ -z "$out" ] || { echo "desktop-file-validate: $out"; exit 1; }
-appstreamcli validate --no-net --pedantic "$unpacked"/usr/share/metainfo/*.metainfo.xml
-echo "the package passes lintian, desktop-file-validate and appstreamcli"
+bash "$IVL_ROOT/tests/packages/deb-package.sh" "$deb"

@@ -3,7 +3,7 @@
 # MinGW build of Qt 6, and runs the suite under Wine:
 #   IVL_QT_MINGW=/path/to/qt6-mingw bash scripts/windows.sh [--test-signing]
 # Then it packs the portable zip and the setup program (CPack, with NSIS) and tries
-# both as a player would (scripts/windows-packages.sh).
+# both as a player would (tests/packages/windows-packages.sh).
 # --packages-only builds and packs without the test suite and the player checks (as
 # scripts/reproducible.sh does). SHA256SUMS beside the packages lists their checksums.
 # The packages carry SOURCE_DATE_EPOCH's date (the commit's unless given) and not the
@@ -114,7 +114,7 @@ cmake --build "$build" --target ivl-shortcut ivl-install-check
 pack
 if [ -n "${IVL_SIGN_PFX:-}" ]; then
     echo "== Signatures"
-    sign=$IVL_ROOT/scripts/sign/sign.sh
+    sign=$IVL_ROOT/packaging/sign.sh
     bash "$sign" --verify "$(ls "$build"/ironvale-mod-installer-*-win64-setup.exe)"
     unpacked=$(mktemp -d)
     unzip -q -j "$(ls "$build"/ironvale-mod-installer-*-win64.zip)" '*/ironvale-mod-installer.exe' -d "$unpacked"
@@ -123,4 +123,4 @@ if [ -n "${IVL_SIGN_PFX:-}" ]; then
     # The uninstaller is checked where the setup writes it (windows-packages.sh).
 fi
 echo "== The packages, tried as a player would"
-bash "$IVL_ROOT/scripts/windows-packages.sh" "$build"
+bash "$IVL_ROOT/tests/packages/windows-packages.sh" "$build"

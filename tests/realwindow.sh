@@ -95,7 +95,7 @@ if [ -n "$screenshot" ]; then
     Y=$((Y - HEIGHT / 2))
     xdotool mousemove 1279 799 # out of the picture
     sleep 2 # let it paint
-    python3 "$here/../scripts/xwd_to_png.py" "$work/Xvfb_screen0" "$X" "$Y" "$WIDTH" "$HEIGHT" \
+    python3 "$here/../docs/screenshot/xwd_to_png.py" "$work/Xvfb_screen0" "$X" "$Y" "$WIDTH" "$HEIGHT" \
         "$screenshot" || fail "no picture of the window"
     echo "picture of the window: $screenshot"
 fi

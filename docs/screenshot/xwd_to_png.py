@@ -2,7 +2,7 @@
 """Cuts a rectangle out of an X window dump (XWD, such as Xvfb -fbdir writes for its
 screen) and saves it as a PNG, with the Python standard library only:
 
-    python3 scripts/xwd_to_png.py SCREEN.xwd X Y WIDTH HEIGHT OUT.png
+    python3 docs/screenshot/xwd_to_png.py SCREEN.xwd X Y WIDTH HEIGHT OUT.png
 
 Only true-colour dumps of 24 or 32 bits per pixel are read; that is what Xvfb writes.
 """

@@ -3,12 +3,13 @@
 # fresh Wine prefixes that have nothing else installed (no Qt, no MinGW runtime):
 # once as the build's own user, and once more as a Ukrainian Windows (code page
 # 1251) whose user is Олена, so every path of the player's is Cyrillic.
-#   bash scripts/windows-packages.sh BUILD_DIR
+#   bash tests/packages/windows-packages.sh BUILD_DIR
 # scripts/windows.sh runs it after cpack. Every check that fails says what it saw.
 set -uo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-realwindow=$here/../tests/realwindow.sh
+realwindow=$here/../realwindow.sh
+sign=$here/../../packaging/sign.sh
 program=ironvale-mod-installer.exe
 mods=("Приціл_Снайпер_2.1.zip" "HD-текстури_броні.zip" "minimap-plus.zip" "Звуки_бою_v3.ivlmod")
 apps_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\IronvaleModInstaller'
@@ -188,8 +189,8 @@ as_player() {
     done
     check_notices "$installed"
     if [ -n "${IVL_SIGN_PFX:-}" ]; then
-        bash "$here/sign/sign.sh" --verify "$installed/Uninstall.exe" || fail "the uninstaller is not signed"
-        bash "$here/sign/sign.sh" --verify "$target" || fail "the installed program is not signed"
+        bash "$sign" --verify "$installed/Uninstall.exe" || fail "the uninstaller is not signed"
+        bash "$sign" --verify "$target" || fail "the installed program is not signed"
     fi
     bash "$realwindow" --workdir "$startin" windows "$target" wine \
         || fail "the installed program did not run as it should"

@@ -6,7 +6,7 @@ the large one first. Below 256 px the picture is drawn again for its size, on th
 pixel grid: at 16 to 24 px one hill and a bold arrow, at 32 to 64 px both hills and
 a bolder arrow, so the title bar, the taskbar and Explorer show a sharp icon instead
 of the large one shrunk. icon.png (Linux) is the 256 px image. Only the Python
-standard library is used: python3 scripts/make_icon.py
+standard library is used: python3 resources/make_icon.py
 """
 import os
 import struct
@@ -133,7 +133,7 @@ def ico(images):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    resources = os.path.join(here, "..", "resources")
+    resources = here
     images = [(size, png(size, render(size))) for size in SIZES]
     icon = ico(images)
     with open(os.path.join(resources, "icon.ico"), "wb") as f:
