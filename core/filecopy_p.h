@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QDir;
+
+// What the shared part of the copy (filecopy.cpp) and each platform's part
+// (filecopy_unix.cpp, filecopy_win.cpp) give each other.
+namespace FileCopy {
+
+// Shared: an unused name for a temporary in `folder`, .ivl-install-<16 hex>.part,
+// the only kind of name the sweep removes.
+QString unusedTemporaryName(const QDir &folder);
+
+// Per platform.
+bool isSameFile(const QString &a, const QString &b);
+// Copies the regular file `source` into a temporary beside `destination` and
+// renames it over `destination` once it is complete and on the disk; on failure
+// the temporary is gone and `destination` is as it was.
+bool copyAndReplace(const QString &source, const QString &destination);
+// Removes a temporary of the sweep's kind unless a running copy of the program
+// may still be writing it.
+void removeLeftover(const QString &path);
+
+} // namespace FileCopy

@@ -1,0 +1,263 @@
+#include "filecopy_p.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
+#endif
+
+namespace {
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    { }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    bool isValid() const { return m_fd >= 0; }
+    int get() const { return m_fd; }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // On a network share or a FUSE drive, close can be the first to say that the
+    // data never arrived, so its answer counts. The descriptor is gone either way.
+    bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
+
+private:
+    int m_fd;
+};
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+std::filesystem::path toFsPath(const QString &path)
+{
+    return QFileInfo(path).filesystemFilePath();
+}
+
+// The call is not made for these files (another file system, no such call on this
+// one) rather than failed: the next way of copying may work.
+bool isUnsupported(int error)
+{
+    return error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS
+        || error == ENOTTY;
+}
+
+enum class Transfer { Done, Unsupported, Failed };
+
+// Moves `size` bytes with one kind of call: `step(offset, count)` moves some of the
+// bytes from `offset` on and returns how many (or -1 with errno). A kind of call
+// that these files do not support says so before the first byte, so the next kind
+// starts afresh; anything else that stops it short ends the copy.
+template<typename Step> Transfer transfer(off_t size, Step step)
+{
+    off_t done = 0;
+    while (done < size) {
+        const ssize_t moved = step(done, size_t(std::min<off_t>(size - done, off_t(1) << 30)));
+        if (moved > 0) {
+            done += moved;
+        } else if (moved < 0 && errno == EINTR) {
+            continue;
+        } else {
+            const bool unsupported = moved == 0 || isUnsupported(errno);
+            return done == 0 && unsupported ? Transfer::Unsupported : Transfer::Failed;
+        }
+    }
+    return Transfer::Done;
+}
+
+// The cheapest copy the two file systems allow: a reflink (btrfs, xfs: the copy
+// shares the mod's blocks and costs no time), a copy inside the kernel, on the
+// server for NFS 4.2 and SMB 3 (copy_file_range), sendfile, and last plain reads
+// and writes.
+bool copyBytes(int in, int out, off_t size)
+{
+#ifdef Q_OS_LINUX
+    if (::ioctl(out, FICLONE, in) == 0)
+        return true;
+    Transfer result = transfer(size, [&](off_t at, size_t count) {
+        loff_t from = at, to = at;
+        return ::copy_file_range(in, &from, out, &to, count, 0);
+    });
+    if (result != Transfer::Unsupported)
+        return result == Transfer::Done;
+    // Writes at the file's own position, which nothing above has moved.
+    result = transfer(size, [&](off_t at, size_t count) {
+        off_t from = at;
+        return ::sendfile(out, in, &from, count);
+    });
+    if (result != Transfer::Unsupported)
+        return result == Transfer::Done;
+#endif
+    std::vector<char> buffer(1 << 20);
+    return transfer(size,
+                    [&](off_t at, size_t count) -> ssize_t {
+                        const ssize_t got
+                            = ::pread(in, buffer.data(), std::min(count, buffer.size()), at);
+                        if (got <= 0)
+                            return got;
+                        const ssize_t put = ::pwrite(out, buffer.data(), size_t(got), at);
+                        if (put == got)
+                            return put;
+                        // A plain file takes less than it is given only when the disk is full or
+                        // failing: that ends the copy.
+                        if (put >= 0)
+                            errno = ENOSPC;
+                        return -1;
+                    })
+        == Transfer::Done;
+}
+
+// The copy's file in the destination's folder: unnamed where the file system offers
+// that (O_TMPFILE: a program ended mid-copy leaves nothing), else under a hidden name
+// of the sweep's kind. Linking an unnamed file in goes through /proc, as Qt's does.
+class Temporary
+{
+public:
+    explicit Temporary(const QString &destination)
+        : m_folder(QFileInfo(destination).path())
+    {
+#ifdef O_TMPFILE
+        static const bool canLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
+        if (canLinkUnnamed) {
+            m_fd.reset(
+                ::open(native(m_folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            if (m_fd.isValid() || (errno != EOPNOTSUPP && errno != EISDIR))
+                return;
+        }
+#endif
+        // O_EXCL: a name taken since it was chosen makes this fail instead of
+        // overwriting somebody's file; O_NOFOLLOW: nor a link of that name.
+        nameIt();
+        m_fd.reset(
+            ::open(m_name.constData(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, 0600));
+        if (!m_fd.isValid())
+            m_name.clear();
+    }
+    ~Temporary()
+    {
+        if (!m_name.isEmpty())
+            ::unlink(m_name.constData());
+    }
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+
+    int fd() const
+    {
+        return m_fd.get();
+    }
+    bool isValid() const
+    {
+        return m_fd.isValid();
+    }
+
+    // Gives the file its name (if it has none yet), closes it and renames it over
+    // `destination`. Until the rename the destination is untouched.
+    bool closeAndRenameOver(const QString &destination)
+    {
+        if (m_name.isEmpty()) {
+            nameIt();
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd.get());
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, m_name.constData(),
+                         AT_SYMLINK_FOLLOW)
+                != 0) {
+                m_name.clear();
+                return false;
+            }
+        }
+        if (!m_fd.close() || ::rename(m_name.constData(), native(destination).constData()) != 0)
+            return false;
+        m_name.clear();
+        // The rename itself reaches the disk, so that a power cut afterwards does
+        // not bring the old copy back. The copy is in place either way, so a folder
+        // that cannot be synced does not make the install a failure.
+        const Fd folder(::open(native(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.isValid())
+            ::fsync(folder.get());
+        return true;
+    }
+
+private:
+    void nameIt()
+    {
+        m_name = native(FileCopy::unusedTemporaryName(QDir(m_folder)));
+    }
+
+    QString m_folder;
+    QByteArray m_name; // empty while the file has no name of its own
+    Fd m_fd;
+};
+
+} // namespace
+
+bool FileCopy::isSameFile(const QString &a, const QString &b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(toFsPath(a), toFsPath(b), ec) && !ec;
+}
+
+bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
+{
+    const Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat info
+    {
+    };
+    if (!in.isValid() || ::fstat(in.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+
+    Temporary out(destination);
+    if (!out.isValid() || !copyBytes(in.get(), out.fd(), info.st_size))
+        return false;
+    // The mod's permission bits, as a copy in a file manager keeps them; a file
+    // system without them (FAT) refuses, which costs nothing.
+    ::fchmod(out.fd(), info.st_mode & 0777);
+
+    // A share whose quota is full, or a failing disk, may take every write and only
+    // refuse the data here: then the old copy must stay. A file system that cannot
+    // sync at all says EINVAL.
+    struct stat written
+    {
+    };
+    if ((::fdatasync(out.fd()) != 0 && errno != EINVAL) || ::fstat(out.fd(), &written) != 0
+        || written.st_size != info.st_size)
+        return false;
+    return out.closeAndRenameOver(destination);
+}
+
+// A temporary stands under its name only for the moment before its rename, or on a
+// file system without unnamed files for as long as the copy takes: one older than
+// ten minutes was left by a run that ended there (a kill, a power cut).
+void FileCopy::removeLeftover(const QString &path)
+{
+    if (QFileInfo(path).lastModified() < QDateTime::currentDateTime().addSecs(-10 * 60))
+        QFile::remove(path);
+}

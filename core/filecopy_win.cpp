@@ -1,0 +1,246 @@
+#include "filecopy_p.h"
+
+#include "longpath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <qt_windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Handle
+{
+public:
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE)
+        : m_handle(handle)
+    { }
+    ~Handle() { close(); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    bool isValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+    void reset(HANDLE handle)
+    {
+        close();
+        m_handle = handle;
+    }
+    void close()
+    {
+        if (isValid())
+            CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// Win32 calls get the long form of every path, as Qt's file engine gives them, so
+// a destination deeper than MAX_PATH works.
+std::wstring win32Path(const QString &path)
+{
+    return extendedLengthPath(path, QDir::currentPath()).toStdWString();
+}
+
+// Virus scanners, the search indexer and cloud-sync clients open new and replaced
+// files for a moment; what they hold makes a call fail with one of these errors.
+bool isPassingLock(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+        || error == ERROR_LOCK_VIOLATION;
+}
+
+// Runs `attempt` again while it fails for a lock that may pass and `worthRetrying`
+// agrees, waiting 10 ms, doubling up to 160 ms, for about a second in all: a glance
+// is over by then, a lock held by the game is not. GetLastError tells why it failed.
+template<typename Attempt, typename Condition>
+bool retryWhileLocked(Attempt attempt, Condition worthRetrying)
+{
+    int wait = 10;
+    for (int waited = 0;; waited += wait, wait = std::min(wait * 2, 160)) {
+        if (attempt())
+            return true;
+        const DWORD error = GetLastError();
+        if (!isPassingLock(error) || waited + wait > 1000 || !worthRetrying()) {
+            SetLastError(error);
+            return false;
+        }
+        Sleep(DWORD(wait));
+    }
+}
+
+// A read-only file or a folder refuses for good; only a plain file's lock can pass.
+bool isReplaceableFile(const std::wstring &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES
+        && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+}
+
+bool setDeleteMark(HANDLE file, bool on)
+{
+    FILE_DISPOSITION_INFO info{BOOLEAN(on)};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info);
+}
+
+bool clearHiddenAttribute(HANDLE file)
+{
+    FILE_BASIC_INFO info{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info))
+        return false;
+    // Zero times leave the file's times as they are.
+    info.CreationTime.QuadPart = info.LastAccessTime.QuadPart = 0;
+    info.LastWriteTime.QuadPart = info.ChangeTime.QuadPart = 0;
+    info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+    if (info.FileAttributes == 0)
+        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info);
+}
+
+bool renameOver(HANDLE file, const std::wstring &destination)
+{
+    // FILE_RENAME_INFO ends in the name; the buffer's spare bytes hold its terminator.
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(destination.size() * sizeof(wchar_t));
+    std::copy(destination.begin(), destination.end(), info->FileName);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, DWORD(buffer.size()));
+}
+
+// The last part of the name an open file has now, or nothing where the file system
+// does not tell.
+std::wstring currentFileName(HANDLE file)
+{
+    std::vector<char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    auto *info = reinterpret_cast<FILE_NAME_INFO *>(buffer.data());
+    if (!GetFileInformationByHandleEx(file, FileNameInfo, info, DWORD(buffer.size())))
+        return {};
+    const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    return name.substr(name.find_last_of(L'\\') + 1);
+}
+
+bool copyContent(HANDLE in, HANDLE out)
+{
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.data(), DWORD(buffer.size()), &got, nullptr))
+            return false;
+        if (got == 0)
+            break;
+        DWORD put = 0;
+        if (!WriteFile(out, buffer.data(), got, &put, nullptr) || put != got)
+            return false;
+    }
+    LARGE_INTEGER inSize{}, outSize{};
+    // A short write that goes unreported would otherwise become the installed copy.
+    return FlushFileBuffers(out) && GetFileSizeEx(in, &inSize) && GetFileSizeEx(out, &outSize)
+        && inSize.QuadPart == outSize.QuadPart;
+}
+
+} // namespace
+
+bool FileCopy::isSameFile(const QString &a, const QString &b)
+{
+    auto open = [](const QString &path) {
+        // No access rights asked: only the file's identity is read.
+        return CreateFileW(win32Path(path).c_str(), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    const Handle first(open(a));
+    const Handle second(open(b));
+    if (!first.isValid() || !second.isValid())
+        return false;
+    // The 128-bit id is the one that is unique on ReFS (a Dev Drive); the 64-bit index
+    // is where a file system has no such id (FAT, some network drives).
+    FILE_ID_INFO x{}, y{};
+    if (GetFileInformationByHandleEx(first.get(), FileIdInfo, &x, sizeof x)
+        && GetFileInformationByHandleEx(second.get(), FileIdInfo, &y, sizeof y))
+        return x.VolumeSerialNumber == y.VolumeSerialNumber
+            && std::memcmp(&x.FileId, &y.FileId, sizeof x.FileId) == 0;
+    BY_HANDLE_FILE_INFORMATION u{}, v{};
+    return GetFileInformationByHandle(first.get(), &u)
+        && GetFileInformationByHandle(second.get(), &v)
+        && u.dwVolumeSerialNumber == v.dwVolumeSerialNumber && u.nFileIndexHigh == v.nFileIndexHigh
+        && u.nFileIndexLow == v.nFileIndexLow;
+}
+
+// The copy goes through one handle that nobody else can open, from creating the
+// temporary to renaming it over the destination: no scanner gets in between. The
+// temporary is marked for deletion from its first moment, so a player who ends the
+// program mid-copy leaves nothing behind; only the rename takes the mark off. The
+// content is flushed before the rename, so after a power cut the folder shows the
+// old copy or the new one, complete either way.
+bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
+{
+    Handle in;
+    retryWhileLocked(
+        [&] {
+            in.reset(CreateFileW(win32Path(source).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            return in.isValid();
+        },
+        [] { return true; });
+    if (!in.isValid())
+        return false;
+
+    const QString temporary = unusedTemporaryName(QFileInfo(destination).dir());
+    const std::wstring temporaryW = win32Path(temporary);
+    const std::wstring temporaryName = QFileInfo(temporary).fileName().toStdWString();
+    const std::wstring destinationW = win32Path(destination);
+    // CREATE_NEW: a name taken since it was chosen makes this fail instead of
+    // overwriting somebody's file.
+    Handle out(CreateFileW(temporaryW.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0,
+                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN,
+                           nullptr));
+    if (!out.isValid())
+        return false;
+    // Some drives (network shares among them) refuse the mark. Then the temporary is
+    // deleted by name on failure, and the next install sweeps one left by an ended run.
+    const bool marked = setDeleteMark(out.get(), true);
+    bool deleteByName = !marked;
+
+    const bool ok = copyContent(in.get(), out.get()) && clearHiddenAttribute(out.get())
+        && retryWhileLocked(
+                        [&] {
+                            if (marked && !setDeleteMark(out.get(), false))
+                                return false;
+                            if (renameOver(out.get(), destinationW))
+                                return true;
+                            const DWORD error = GetLastError();
+                            // A drive that reconnected may report a rename that took
+                            // effect: the mark must then not delete the new copy.
+                            const std::wstring now = currentFileName(out.get());
+                            if (!now.empty() && now != temporaryName)
+                                return true;
+                            if (marked && !now.empty())
+                                setDeleteMark(out.get(), true);
+                            else
+                                deleteByName = true; // only ever the temporary's own name
+                            SetLastError(error);
+                            return false;
+                        },
+                        [&] { return isReplaceableFile(destinationW); });
+    out.close();
+    if (!ok && deleteByName) {
+        retryWhileLocked([&] { return DeleteFileW(temporaryW.c_str()) != 0; }, [] { return true; });
+    }
+    return ok;
+}
+
+// One that another running copy of the program still writes is open and cannot be
+// deleted; it is left to that copy.
+void FileCopy::removeLeftover(const QString &path)
+{
+    DeleteFileW(win32Path(path).c_str());
+}
