@@ -3,6 +3,9 @@
 #include "longpath.h"
 #include "modinstallerapp.h"
 #include "testenv.h"
+#ifdef Q_OS_LINUX
+#include "testvolumes.h"
+#endif
 
 #include <QDateTime>
 #include <QDir>
@@ -13,7 +16,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -39,8 +44,6 @@ const QString copyFailed = "Не вдалося скопіювати файл: "
 const QString leftover = ".ivl-install-0123456789abcdef.part";
 const QStringList lookAlikes
     = {".ivl-install-0123456789abcdef.part.txt", "ivl-install-0123456789abcdef.part"};
-// Tells the test program, started again, to install a mod as a child process.
-const char childInstallFlag[] = "--install-as-child";
 
 QByteArray randomBytes(int size)
 {
@@ -76,34 +79,6 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 #endif
-
-#ifdef Q_OS_LINUX
-// Whether process `pid` holds a file open in `folder`, as /proc shows it: the copy's
-// unnamed file (O_TMPFILE) while it is written.
-bool holdsFileIn(qint64 pid, const QString &folder)
-{
-    const QString fds = QString::fromLatin1("/proc/%1/fd").arg(pid);
-    const QStringList names
-        = QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &fd : names) {
-        char link[4096];
-        const ssize_t size
-            = ::readlink(QFile::encodeName(fds + u'/' + fd).constData(), link, sizeof link);
-        if (size > 0 && QFile::decodeName(QByteArray(link, int(size))).startsWith(folder + u'/'))
-            return true;
-    }
-    return false;
-}
-#endif
-
-void makeOld(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)
-        || !file.setFileTime(QDateTime::currentDateTime().addDays(-2),
-                             QFileDevice::FileModificationTime))
-        qFatal("test set-up: cannot date %s back", qPrintable(path));
-}
 
 #ifdef Q_OS_WIN
 // Other programs' handles on files. A thread's handle counts as another program's:
@@ -195,12 +170,18 @@ void TestFileInstall::outcomeAndWhatIsLeft_data()
     QTest::newRow("destination path over 300 characters") << "deep" << mod << true << "";
     QTest::newRow("Mods is the destination") << "into Mods" << mod << true << "";
     QTest::newRow("destination links to the source") << "link to source" << mod << true << "";
+    QTest::newRow("destination is a hard link to the source")
+        << "hard link to source" << mod << true << "";
+    QTest::newRow("destination name links to another file, which stays")
+        << "link to a file" << mod << true << "";
     QTest::newRow("source missing")
         << "no source" << mod << false << "Вихідний файл мода не знайдено.";
     QTest::newRow("source replaced by a folder")
         << "source is folder" << mod << false << copyFailed + mod;
     QTest::newRow("destination name taken by a folder")
         << "destination is folder" << mod << false << copyFailed + mod;
+    QTest::newRow("destination name links to a folder")
+        << "link to a folder" << mod << false << copyFailed + mod;
     QTest::newRow("destination folder missing")
         << "no target folder" << mod << false << copyFailed + mod;
     QTest::newRow("disk full") << "file size limit" << mod << false << copyFailed + mod;
@@ -226,7 +207,7 @@ void TestFileInstall::outcomeAndWhatIsLeft()
 
     ScratchDir work;
 #ifdef Q_OS_LINUX
-    TmpfsMounts mounts;
+    TestVolumes mounts;
 #endif
     ModInstallerApp installer;
     const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
@@ -248,6 +229,7 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     OtherPrograms others;
 #endif
     QStringList kept; // the player's files that a successful install leaves beside the mod
+    const QString elsewhere = work.filePath("elsewhere/other.zip"); // where a link leads
 
     if (situation == u"source is folder")
         makeDirs(source + "/inner");
@@ -261,6 +243,18 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
 #endif
         QVERIFY(QFile::link(source, installed));
+    } else if (situation == u"hard link to source") {
+        std::error_code error;
+        std::filesystem::create_hard_link(QFileInfo(source).filesystemFilePath(),
+                                          QFileInfo(installed).filesystemFilePath(), error);
+        QVERIFY2(!error, error.message().c_str());
+    } else if (situation == u"link to a file" || situation == u"link to a folder") {
+#ifdef Q_OS_WIN
+        QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
+#endif
+        const bool toFolder = situation.endsWith(u"folder");
+        writeFile(toFolder ? elsewhere + "/keep.txt" : elsewhere, oldCopy);
+        QVERIFY(QFile::link(elsewhere, installed));
     } else if (situation.startsWith(u"held") || situation == u"read-only attribute"
                || situation == u"scanner") {
 #ifdef Q_OS_WIN
@@ -302,7 +296,7 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     } else if (situation == u"read-only mount") {
 #ifdef Q_OS_LINUX
         QString why;
-        if (!mounts.mount(target, "4m", &why))
+        if (!mounts.mount("tmpfs", target, 4 << 20, &why))
             QSKIP(qPrintable("cannot mount a tmpfs here: " + why));
         writeFile(installed, oldCopy);
         QVERIFY2(mounts.makeReadOnly(target, &why), qPrintable(why));
@@ -350,7 +344,7 @@ void TestFileInstall::outcomeAndWhatIsLeft()
     QCOMPARE(listing(target), succeeds ? kept : targetBefore);
     if (situation == u"no target folder")
         QVERIFY(!QFileInfo::exists(target));
-    else if (situation == u"destination is folder")
+    else if (situation == u"destination is folder" || situation == u"link to a folder")
         QCOMPARE(readFile(installed + "/keep.txt"), oldCopy);
     else if (!succeeds)
         QCOMPARE(readFile(installed), oldCopy);
@@ -358,6 +352,12 @@ void TestFileInstall::outcomeAndWhatIsLeft()
         QCOMPARE(readFile(installed), newBytes);
     // The copy is hidden only while it is being written.
     QVERIFY(!QFileInfo(installed).isHidden());
+    // A link's target is never written: the link itself is replaced.
+    if (situation == u"link to a file")
+        QCOMPARE(readFile(elsewhere), oldCopy);
+    // The same file reached by another name is left alone, link and all.
+    if (situation == u"hard link to source")
+        QCOMPARE(std::filesystem::hard_link_count(QFileInfo(source).filesystemFilePath()), 2u);
 }
 
 void TestFileInstall::win32CallsGetLongPaths_data()
@@ -414,51 +414,17 @@ void TestFileInstall::endedMidCopyLeavesTheOldCopy()
             QVERIFY(mod.write(block) == block.size());
     }
 
-    QProcess child;
-    child.setWorkingDirectory(work.path());
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QString::fromLatin1(childInstallFlag), "big.mod", target});
-    QVERIFY(child.waitForStarted(60000));
-    // Killed while the copy is under way: on Linux as soon as its unnamed file is open
-    // (a 1 GiB copy from the page cache can take less than 150 ms there); on Windows
-    // 150 ms after the temporary appears.
-    const QString folder = QFileInfo(target).canonicalFilePath();
-    auto underWay = [&] {
-#ifdef Q_OS_LINUX
-        return holdsFileIn(child.processId(), folder);
-#else
-        return listing(target).size() > 1;
-#endif
-    };
-    QElapsedTimer waited;
-    waited.start();
-    while (!underWay() && waited.elapsed() < 60000 && !child.waitForFinished(1)) { }
-#ifndef Q_OS_LINUX
-    child.waitForFinished(150);
-#endif
-    QVERIFY2(child.state() == QProcess::Running, "the copy ended before it could be interrupted");
-    child.kill();
-    QVERIFY(child.waitForFinished(60000));
+    QString why;
+    QVERIFY2(killInstallMidCopy("big.mod", target, &why), qPrintable(why));
 
     QCOMPARE(listing(target), QStringList{"big.mod"});
     QCOMPARE(readFile(target + "/big.mod"), oldCopy);
 }
 
-// The test program started again with childInstallFlag installs one mod, in its
-// working directory.
-static int installAsChild(int argc, char *argv[])
-{
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    ModInstallerApp installer;
-    return installer.installModFile(args.at(2), args.at(3)) ? 0 : 1;
-}
-
 int main(int argc, char *argv[])
 {
-    if (argc == 4 && qstrcmp(argv[1], childInstallFlag) == 0)
-        return installAsChild(argc, argv);
+    if (const int code = installAsChildIfAsked(argc, argv); code >= 0)
+        return code;
     QCoreApplication app(argc, argv);
     TestFileInstall test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -2,6 +2,9 @@
 // over tmpfs volumes mounted in a private mount namespace.
 #include "modinstallerapp.h"
 #include "testenv.h"
+#ifdef Q_OS_LINUX
+#include "testvolumes.h"
+#endif
 #include "volumescan.h"
 
 #include <QFile>
@@ -114,10 +117,10 @@ void TestVolumeScan::findsOnMountedVolumes()
 #elif defined(Q_OS_LINUX)
     QTemporaryDir scratch;
     const QString base = scratch.path();
-    TmpfsMounts mounts;
+    TestVolumes mounts;
     QString why;
     for (const char *name : {"v1", "v2", "v3", "v4", "v5"}) {
-        if (!mounts.mount(scratch.filePath(name), "1m", &why))
+        if (!mounts.mount("tmpfs", scratch.filePath(name), 1 << 20, &why))
             QSKIP(qPrintable("cannot mount tmpfs volumes here: " + why));
     }
     makeDirs(scratch.filePath("v1/IRONVALE_EU"));

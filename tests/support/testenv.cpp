@@ -4,26 +4,30 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <cerrno>
-#include <cstring>
-#include <sched.h>
-#include <sys/mount.h>
 #endif
 
 // Every test process gets Qt's Ukrainian texts, as main() gives them to the program.
@@ -72,6 +76,24 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void makeOld(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    // Both times at once: FUSE drives drop a change of the modification time alone
+    // (QFile::setFileTime's) when they cache times in the kernel.
+    const timespec old{::time(nullptr) - 2 * 24 * 3600, 0};
+    const timespec times[2] = {old, old};
+    if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0)
+        qFatal("test set-up: cannot date %s back", qPrintable(path));
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)
+        || !file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                             QFileDevice::FileModificationTime))
+        qFatal("test set-up: cannot date %s back", qPrintable(path));
+#endif
 }
 
 void makeDirs(const QString &path)
@@ -178,56 +200,79 @@ bool closeStrayWindows()
     return found;
 }
 
+namespace {
+
+// Tells the test program, started again, to install a mod as a child process.
+const char childInstallFlag[] = "--install-as-child";
+
 #ifdef Q_OS_LINUX
-static bool fail(QString *why, const char *what)
+// Whether process `pid` holds a file open in `folder`, as /proc shows it: the copy's
+// temporary, named or not, while it is written.
+bool holdsFileIn(qint64 pid, const QString &folder)
 {
-    *why = QString::fromLatin1("%1: %2").arg(QLatin1StringView(what),
-                                             QString::fromLocal8Bit(std::strerror(errno)));
+    const QString fds = QString::fromLatin1("/proc/%1/fd").arg(pid);
+    const QStringList names
+        = QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &fd : names) {
+        char link[4096];
+        const ssize_t size
+            = ::readlink(QFile::encodeName(fds + u'/' + fd).constData(), link, sizeof link);
+        if (size > 0 && QFile::decodeName(QByteArray(link, int(size))).startsWith(folder + u'/'))
+            return true;
+    }
     return false;
 }
-
-bool enterPrivateMountNamespace(QString *why)
-{
-    static int state = 0; // 0 not tried, 1 inside, -1 refused
-    static QString refusal;
-    if (state == 0) {
-        state = -1;
-        if (::unshare(CLONE_NEWNS) != 0)
-            fail(&refusal, "unshare(CLONE_NEWNS)");
-        else if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            fail(&refusal, "making / private");
-        else
-            state = 1;
-    }
-    *why = refusal;
-    return state == 1;
-}
-
-bool TmpfsMounts::mount(const QString &where, const QString &size, QString *why)
-{
-    if (!enterPrivateMountNamespace(why))
-        return false;
-    QDir().mkpath(where);
-    const QByteArray options = "size=" + size.toLatin1();
-    if (::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options.constData())
-        != 0)
-        return fail(why, "mount tmpfs");
-    m_points.append(where);
-    return true;
-}
-
-bool TmpfsMounts::makeReadOnly(const QString &where, QString *why)
-{
-    if (::mount(nullptr, QFile::encodeName(where).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
-                nullptr)
-        != 0)
-        return fail(why, "remount read-only");
-    return true;
-}
-
-TmpfsMounts::~TmpfsMounts()
-{
-    for (const QString &point : m_points)
-        ::umount2(QFile::encodeName(point).constData(), MNT_DETACH);
-}
 #endif
+
+} // namespace
+
+bool killInstallMidCopy(const QString &modName, const QString &target, QString *why)
+{
+    const int entriesBefore = listing(target).size();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(childInstallFlag), modName, target});
+    if (!child.waitForStarted(60000)) {
+        *why = QStringLiteral("the child did not start");
+        return false;
+    }
+    // Killed while the copy is under way: on Linux as soon as its file is open (a
+    // 1 GiB copy from the page cache can take less than 150 ms there); on Windows
+    // 150 ms after the temporary appears.
+    const QString folder = QFileInfo(target).canonicalFilePath();
+    auto underWay = [&] {
+#ifdef Q_OS_LINUX
+        return holdsFileIn(child.processId(), folder);
+#else
+        return listing(target).size() > entriesBefore;
+#endif
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!underWay() && waited.elapsed() < 60000 && !child.waitForFinished(1)) { }
+#ifndef Q_OS_LINUX
+    child.waitForFinished(150);
+#endif
+    if (child.state() != QProcess::Running) {
+        *why = QStringLiteral("the copy ended before it could be interrupted");
+        return false;
+    }
+    child.kill();
+    if (!child.waitForFinished(60000)) {
+        *why = QStringLiteral("the child did not end when killed");
+        return false;
+    }
+    Q_UNUSED(entriesBefore)
+    return true;
+}
+
+int installAsChildIfAsked(int argc, char *argv[])
+{
+    if (argc != 4 || qstrcmp(argv[1], childInstallFlag) != 0)
+        return -1;
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    ModInstallerApp installer;
+    return installer.installModFile(args.at(2), args.at(3)) ? 0 : 1;
+}

@@ -38,6 +38,8 @@ void writeFile(const QString &path, const QByteArray &bytes);
 void hideFile(const QString &path);
 QByteArray readFile(const QString &path);
 void makeDirs(const QString &path);
+// Dates a file's last change two days back, as one left by an ended run would be.
+void makeOld(const QString &path);
 // Every entry of a folder, hidden ones included, sorted: what a test expects to
 // find there and nothing else.
 QStringList listing(const QString &dir);
@@ -88,27 +90,11 @@ inline bool haveScratchDriveD()
     return qEnvironmentVariableIsSet("IVL_TEST_DRIVE_D");
 }
 
-#ifdef Q_OS_LINUX
-// tmpfs volumes for tests that need real mounts. The process first moves into a
-// private mount namespace (as root), so the mounts are seen by this process only.
-// Each call returns false and says why where the machine does not allow it.
-bool enterPrivateMountNamespace(QString *why);
-
-// The tmpfs volumes of one test; they are unmounted when this object goes, so
-// declare it after the scratch folder they live in.
-class TmpfsMounts
-{
-public:
-    TmpfsMounts() = default;
-    ~TmpfsMounts();
-    TmpfsMounts(const TmpfsMounts &) = delete;
-    TmpfsMounts &operator=(const TmpfsMounts &) = delete;
-
-    // Enters the private mount namespace first if need be.
-    bool mount(const QString &where, const QString &size, QString *why);
-    bool makeReadOnly(const QString &where, QString *why);
-
-private:
-    QStringList m_points;
-};
-#endif
+// A player who ends the program mid-copy, for the suites that try it: the test
+// program is started again as a child that installs Mods/<modName> into `target`
+// (in the current working directory) and is killed while the copy is under way.
+// False, with why, if the copy ended before it could be interrupted. A suite that
+// uses it begins its main() with installAsChildIfAsked.
+bool killInstallMidCopy(const QString &modName, const QString &target, QString *why);
+// In the child: installs as asked and returns the exit code; -1 in any other run.
+int installAsChildIfAsked(int argc, char *argv[]);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class QProcess;
+
+// Real file systems for the tests, such as a player's game folder lives on, seen by
+// this process and its children only: the process first moves into a private mount
+// namespace, which needs root. Each call returns false and says why where the
+// machine does not allow it (not root, no loop devices or FUSE, a tool missing).
+bool enterPrivateMountNamespace(QString *why);
+
+// The volumes of one test; all are unmounted when this object goes, so declare it
+// after the scratch folder they live in. The kinds:
+// - "tmpfs";
+// - loop images of "ext4", "btrfs" and "xfs";
+// - FUSE mounts of images: "ntfs-3g", "exfat" (exfat-fuse), "fat32" (fusefat);
+// - FUSE mounts over a folder of their own: "bindfs" (a plain passthrough) and
+//   "refusing share" (support/refusingshare.py: a share whose full quota takes the
+//   writes but refuses the data at fsync and close).
+class TestVolumes
+{
+public:
+    TestVolumes();
+    ~TestVolumes();
+    TestVolumes(const TestVolumes &) = delete;
+    TestVolumes &operator=(const TestVolumes &) = delete;
+
+    // A fresh volume of `kind` at `where`, `bytes` large (tmpfs and images; at least
+    // as large as the kind's formatting tool wants: btrfs 128 MiB, xfs 320 MiB).
+    bool mount(const QString &kind, const QString &where, qint64 bytes, QString *why);
+    bool makeReadOnly(const QString &where, QString *why);
+    // The folder behind a volume over a folder: what is written there bypasses it.
+    QString backing(const QString &where) const;
+
+private:
+    struct Volume
+    {
+        QString where;
+        QString backing;
+        std::unique_ptr<QProcess> server; // the FUSE server, while it runs
+    };
+    bool startServer(const QString &program, const QStringList &args, Volume *volume, QString *why);
+
+    QTemporaryDir m_files; // images and backing folders, outside what is mounted
+    std::vector<Volume> m_volumes;
+};
