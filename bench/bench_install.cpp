@@ -3,7 +3,8 @@
 // share the mod's blocks) against `cp --reflink=auto SRC DST && sync DST`. The mod
 // and the game folder are on the same volume, rounds alternate, and the first round
 // of each is a warm-up. Prints both medians and their ratio (goal: at most 1.1).
-// The volumes are loop images of the benchmark's own, which needs root; without
+// The volumes are loop images of the benchmark's own (room for the mod, cp's copy,
+// the installed copy and the one replacing it), which needs root; without
 // them it measures once in the current folder against plain cp.
 #include "benchutil.h"
 #include "modinstallerapp.h"
@@ -47,7 +48,11 @@ void measure(const char *where, const QString &cp, int rounds)
     QProcess::execute(QStringLiteral("sync"), {});
     std::vector<double> ours, theirs;
     for (int i = -1; i < rounds; ++i) {
-        const double oursNs = medianNs(1, [&] { installer.installModFile(modName, ourTarget); });
+        bool installed = false;
+        const double oursNs
+            = medianNs(1, [&] { installed = installer.installModFile(modName, ourTarget); });
+        if (!installed)
+            qFatal("the install failed");
         const double cpNs = medianNs(1, [&] {
             QProcess::execute(
                 QStringLiteral("sh"),
@@ -75,7 +80,7 @@ void measure(const char *where, const QString &cp, int rounds)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 7;
+    const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 11;
     const QString here = QDir::currentPath();
     const QString plainCp = QStringLiteral("cp \"$0\" \"$1\"");
     bool measured = false;
@@ -87,7 +92,7 @@ int main(int argc, char *argv[])
         const QString volume = work.filePath(QStringLiteral("volume"));
         TestVolumes volumes;
         QString why;
-        if (!volumes.mount(kind, volume, 2LL << 30, &why)) {
+        if (!volumes.mount(kind, volume, 4LL << 30, &why)) {
             std::printf("%s: not measured (%s)\n", qPrintable(kind), qPrintable(why));
             continue;
         }
