@@ -3,6 +3,7 @@
 #include "colours.h"
 #include "modinstallerapp.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -41,6 +43,21 @@ const char aboutText[]
       "Версія застосунку: 1.0\n"
       "Радимо також наш застосунок IVL Replay Viewer для перегляду записів боїв.\n"
       "Сайт: https://ivl-mod-tools.example.org\n";
+
+class EmptyStatusTipFilter final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::StatusTip
+            && static_cast<QStatusTipEvent *>(event)->tip().isEmpty())
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 const QString noResModsText
     = u"Вказана папка не містить res_mods. Будь ласка, виберіть правильну папку Ironvale_EU."_s;
@@ -73,6 +90,9 @@ void MainWindow::setupUi()
 
     pathEdit = new QLineEdit(this);
     pathEdit->setPlaceholderText(u"Шлях до папки Ironvale_EU"_s);
+    // Screen readers name a field by its accessible name; a placeholder only
+    // describes it.
+    pathEdit->setAccessibleName(pathEdit->placeholderText());
     pathEdit->setReadOnly(true);
     layout->addWidget(pathEdit);
 
@@ -85,6 +105,7 @@ void MainWindow::setupUi()
     connect(selectDirButton, &QPushButton::clicked, this, &MainWindow::selectIvlDirManually);
 
     modList = new QListWidget(this);
+    modList->setAccessibleName(u"Список модів"_s);
     layout->addWidget(modList);
 
     openModsFolderButton = new QPushButton(u"Відкрити папку з модами"_s, this);
@@ -99,7 +120,7 @@ void MainWindow::setupUi()
     layout->addWidget(installButton);
     connect(installButton, &QPushButton::clicked, this, &MainWindow::installMod);
 
-    statusBar()->showMessage(u"Готовий до роботи"_s, 0);
+    showStatus(u"Готовий до роботи"_s);
     updateModList();
 }
 
@@ -122,13 +143,35 @@ void MainWindow::createMenus()
     QMenu *helpMenu = menuBar()->addMenu(u"Довідка"_s);
     QAction *aboutAction = helpMenu->addAction(u"Про розробника"_s);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAboutDialog);
+
+    // F10 opens the menu bar, as on Windows and KDE; Qt itself only knows Alt.
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this, fileMenu] { menuBar()->setActiveAction(fileMenu->menuAction()); });
+    // The window has no status tips of its own: the empty ones that menu items send
+    // while they are browsed would wipe the last workflow's message.
+    installEventFilter(new EmptyStatusTipFilter(this));
+}
+
+void MainWindow::showStatus(const QString &text)
+{
+    statusBar()->showMessage(text, 0);
+    // Screen readers read a status bar only when it has the focus; an announcement
+    // reaches the player wherever the focus is. What the window shows before it is
+    // first shown is read with the window.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (isVisible()) {
+        QAccessibleAnnouncementEvent announcement(statusBar(), text);
+        QAccessible::updateAccessibility(&announcement);
+    }
+#endif
 }
 
 // --- Game folder selection -------------------------------------------------
 
 void MainWindow::findIvlAutomatically()
 {
-    statusBar()->showMessage(u"Пошук Ironvale, це може зайняти деякий час..."_s, 0);
+    showStatus(u"Пошук Ironvale, це може зайняти деякий час..."_s);
     // The scan blocks the window; let the message above be painted first.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     installer->findIvlDirs();
@@ -140,16 +183,16 @@ void MainWindow::updateUi(const QStringList &paths)
         QMessageBox::warning(this, u"Помилка"_s,
                              u"Не знайдено папку Ironvale_EU. Будь ласка, оберіть її вручну."_s,
                              QMessageBox::Ok, QMessageBox::NoButton);
-        statusBar()->showMessage(u"Пошук завершено. Гру не знайдено."_s, 0);
+        showStatus(u"Пошук завершено. Гру не знайдено."_s);
     } else if (paths.size() == 1) {
         pathEdit->setText(paths.first());
-        statusBar()->showMessage(u"Пошук завершено. Знайдено один шлях до гри."_s, 0);
+        showStatus(u"Пошук завершено. Знайдено один шлях до гри."_s);
     } else {
         QMessageBox::information(this, u"Попередження"_s,
                                  u"Знайдено кілька папок Ironvale_EU. Оберіть потрібну вручну."_s,
                                  QMessageBox::Ok, QMessageBox::NoButton);
         selectDirButton->click();
-        statusBar()->showMessage(u"Пошук завершено. Знайдено кілька шляхів до гри."_s, 0);
+        showStatus(u"Пошук завершено. Знайдено кілька шляхів до гри."_s);
     }
 }
 
@@ -180,8 +223,8 @@ void MainWindow::updateModList()
     for (auto it = mods.keyBegin(); it != mods.keyEnd(); ++it)
         modList->insertItem(modList->count(), *it);
 
-    statusBar()->showMessage(
-        u"Список модів оновлено. Доступно: "_s + QString::number(mods.size()) + u" модів."_s, 0);
+    showStatus(u"Список модів оновлено. Доступно: "_s + QString::number(mods.size())
+               + u" модів."_s);
 }
 
 void MainWindow::openModsFolder()
@@ -194,7 +237,7 @@ void MainWindow::openModsFolder()
     }
     // The desktop may fail to open it; there is nothing useful to tell the player then.
     QDesktopServices::openUrl(QUrl::fromLocalFile(modsDir.absolutePath()));
-    statusBar()->showMessage(u"Відкрито папку 'Mods'"_s, 0);
+    showStatus(u"Відкрито папку 'Mods'"_s);
 }
 
 // --- Installation ------------------------------------------------------------
@@ -229,7 +272,7 @@ void MainWindow::installMod()
         this, u"Оберіть папку для встановлення мода"_s, resModsDir.filePath(versions.last()),
         QFileDialog::ShowDirsOnly);
     if (targetDir.isEmpty()) {
-        statusBar()->showMessage(u"Встановлення скасовано."_s, 0);
+        showStatus(u"Встановлення скасовано."_s);
         return;
     }
 
@@ -239,7 +282,7 @@ void MainWindow::installMod()
     if (QMessageBox::question(this, u"Підтвердження"_s, question) != QMessageBox::Yes)
         return;
 
-    statusBar()->showMessage(u"Встановлення мода..."_s, 0);
+    showStatus(u"Встановлення мода..."_s);
     // The outcome comes back through the core's signals, already shown to the player.
     installer->installModFile(modName, targetDir);
 }
@@ -247,13 +290,13 @@ void MainWindow::installMod()
 void MainWindow::handleInstallationComplete(const QString &modName)
 {
     QMessageBox::information(this, u"Успіх"_s, u"Мод '"_s + modName + u"' успішно встановлено!"_s);
-    statusBar()->showMessage(u"Встановлення '"_s + modName + u"' завершено."_s, 0);
+    showStatus(u"Встановлення '"_s + modName + u"' завершено."_s);
 }
 
 void MainWindow::handleError(const QString &message)
 {
     QMessageBox::critical(this, u"Помилка"_s, message);
-    statusBar()->showMessage(u"Помилка: "_s + message, 0);
+    showStatus(u"Помилка: "_s + message);
 }
 
 // --- Themes, settings and About ----------------------------------------------
@@ -262,14 +305,14 @@ void MainWindow::setLightTheme()
 {
     qApp->setStyleSheet(QString());
     useLightColours();
-    statusBar()->showMessage(u"Застосовано світлу тему."_s, 0);
+    showStatus(u"Застосовано світлу тему."_s);
 }
 
 void MainWindow::setDarkTheme()
 {
     useDarkColours();
     qApp->setStyleSheet(QString::fromUtf8(darkStyleSheet));
-    statusBar()->showMessage(u"Застосовано темну тему."_s, 0);
+    showStatus(u"Застосовано темну тему."_s);
 }
 
 void MainWindow::showSettingsDialog()

@@ -35,6 +35,9 @@ private slots:
 private:
     void setupUi();
     void createMenus();
+    // Every status message goes through here: shown until the next one, and told to
+    // screen readers.
+    void showStatus(const QString &text);
 
     ModInstallerApp *installer; // not owned: main creates it before the window
     QLineEdit *pathEdit; // the one place where the chosen game folder lives
