@@ -9,10 +9,12 @@ IVL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n)
 # What the tests need beyond that: a real X11 display with a window manager and
 # tools to find and close the window, and fonts with Cyrillic letters; and the file
 # systems players keep the game on, made and mounted by the tests (loop images,
-# FUSE drives, and Python's FUSE bindings for a share of the tests' own).
+# FUSE drives, and Python's FUSE bindings for a share of the tests' own); and an
+# accessibility bus with a client that reads it as a screen reader does.
 IVL_TEST_PACKAGES=(xvfb openbox xdotool wmctrl fonts-dejavu-core
     e2fsprogs btrfs-progs xfsprogs ntfs-3g exfat-fuse exfatprogs fusefat dosfstools bindfs
-    python3-fusepy)
+    python3-fusepy
+    dbus at-spi2-core python3-pyatspi)
 
 # Installs the Debian packages among "$@" that are missing, as root or through sudo.
 ivl_ensure_packages() {

@@ -89,7 +89,7 @@ if [ -n "$screenshot" ]; then
     eval "$(xdotool getwindowgeometry --shell "$window")" # WIDTH and HEIGHT
     # Its position as the pointer sees it: under a window manager's frame, the X and Y
     # that getwindowgeometry reports count the frame's offset twice. The pointer goes
-    # to the left margin, not the menu bar, whose hover would clear the status bar.
+    # to the left margin, not the menu bar, whose hover would highlight an entry.
     xdotool mousemove --window "$window" 0 $((HEIGHT / 2))
     eval "$(xdotool getmouselocation --shell)"
     Y=$((Y - HEIGHT / 2))

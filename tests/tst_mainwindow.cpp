@@ -1,7 +1,9 @@
-// Every button and menu item reaches its slot, and the meta-object contract holds.
+// Every button and menu item reaches its slot, the meta-object contract holds, and
+// a player with a screen reader or only a keyboard gets every control and message.
 #include "modaldriver.h"
 #include "testenv.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -9,6 +11,10 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaEnum>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QStatusBar>
@@ -31,6 +37,10 @@ private slots:
     void controlsReachTheirSlots_data();
     void controlsReachTheirSlots();
     void metaObjectContract();
+    void controlsHaveNamesInTabOrder();
+    void statusMessageSurvivesTheMenus();
+    void f10OpensTheMenuBar();
+    void statusMessagesAreAnnounced();
     void iconResourceDecodes();
     void executableCarriesTheIcon();
 };
@@ -155,6 +165,106 @@ void TestMainWindow::metaObjectContract()
             "errorOccurred(QString) message",
         }));
     QCOMPARE(ModInstallerApp::staticMetaObject.className(), "ModInstallerApp");
+}
+
+// What a screen reader says of each control (its role and name, through Qt's
+// accessibility interface, which Windows' UI Automation and Linux's AT-SPI both
+// read), in the order Tab reaches them: the visual order, top to bottom.
+void TestMainWindow::controlsHaveNamesInTabOrder()
+{
+    WindowFixture app;
+    const QMetaEnum roles = QMetaEnum::fromType<QAccessible::Role>();
+    auto said = [&](QObject *object) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+        return iface ? QString::fromLatin1(roles.valueToKey(iface->role())) + ": "
+                + iface->text(QAccessible::Name)
+                     : QString("no accessible interface");
+    };
+    QStringList tabOrder;
+    QWidget *first = app.window.findChild<QLineEdit *>();
+    for (QWidget *w = first; w && (tabOrder.isEmpty() || w != first); w = w->nextInFocusChain()) {
+        if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+            tabOrder.append(said(w));
+    }
+    QCOMPARE(tabOrder,
+             (QStringList{
+                 "EditableText: Шлях до папки Ironvale_EU",
+                 "Button: Автоматично знайти гру",
+                 "Button: Обрати шлях вручну",
+                 "List: Список модів",
+                 "Button: Відкрити папку з модами",
+                 "Button: Оновити список модів",
+                 "Button: Встановити вибраний мод",
+             }));
+    // The menu bar's entries are what a screen reader reads when F10 or Alt opens it.
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(app.window.menuBar());
+    QStringList menus;
+    for (int i = 0; i < bar->childCount(); ++i)
+        menus.append(QString::fromLatin1(roles.valueToKey(bar->child(i)->role())) + ": "
+                     + bar->child(i)->text(QAccessible::Name));
+    QCOMPARE(menus, (QStringList{"MenuItem: Файл", "MenuItem: Налаштування", "MenuItem: Довідка"}));
+    QCOMPARE(said(app.window.statusBar()).section(':', 0, 0), "StatusBar");
+}
+
+// Browsing a menu sends the window empty status tips (its items have none); the last
+// workflow's message stays until the next workflow replaces it.
+void TestMainWindow::statusMessageSurvivesTheMenus()
+{
+    WindowFixture app;
+    const QString message = app.status();
+    QMenuBar *bar = app.window.menuBar();
+    for (QAction *menu : bar->actions()) {
+        bar->setActiveAction(menu);
+        QTRY_VERIFY_WITH_TIMEOUT(menu->menu()->isVisible(), 60000);
+        for (QAction *item : menu->menu()->actions())
+            menu->menu()->setActiveAction(item); // hovered, as the mouse or the arrows do
+        QTest::keyClick(menu->menu(), Qt::Key_Escape);
+        QCOMPARE(app.status(), message);
+    }
+    QTest::keyClick(bar, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 60000);
+    QCOMPARE(app.status(), message);
+}
+
+void TestMainWindow::f10OpensTheMenuBar()
+{
+    WindowFixture app;
+    app.window.activateWindow();
+    QTest::keyClick(&app.window, Qt::Key_F10);
+    QMenu *fileMenu = app.window.menuBar()->actions().first()->menu();
+    QTRY_VERIFY_WITH_TIMEOUT(fileMenu->isVisible(), 60000);
+    QCOMPARE(fileMenu->title(), "Файл");
+    QTest::keyClick(fileMenu, Qt::Key_Escape);
+    QTest::keyClick(app.window.menuBar(), Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 60000);
+}
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+static QStringList announced;
+static void keepAnnouncements(QAccessibleEvent *event)
+{
+    if (event->type() == QAccessible::Announcement)
+        announced.append(static_cast<QAccessibleAnnouncementEvent *>(event)->message());
+}
+#endif
+
+// Each status message is also told to screen readers, wherever the focus is.
+void TestMainWindow::statusMessagesAreAnnounced()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    QSKIP("announcements to screen readers need Qt 6.8");
+#else
+    WindowFixture app;
+    announced.clear();
+    const auto previous = QAccessible::installUpdateHandler(keepAnnouncements);
+    app.button("Оновити список модів")->click();
+    app.action("Темна")->trigger();
+    app.action("Темна")->trigger();
+    QAccessible::installUpdateHandler(previous);
+    QCOMPARE(announced,
+             (QStringList{"Список модів оновлено. Доступно: 0 модів.", "Застосовано темну тему.",
+                          "Застосовано темну тему."}));
+#endif
 }
 
 // Every size the shell asks for, drawn for it: title bar, taskbar, Alt-Tab, Explorer.
