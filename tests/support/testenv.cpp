@@ -228,7 +228,9 @@ bool holdsFileIn(qint64 pid, const QString &folder)
 
 bool killInstallMidCopy(const QString &modName, const QString &target, QString *why)
 {
+#ifndef Q_OS_LINUX
     const int entriesBefore = listing(target).size();
+#endif
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(),
@@ -263,7 +265,6 @@ bool killInstallMidCopy(const QString &modName, const QString &target, QString *
         *why = QStringLiteral("the child did not end when killed");
         return false;
     }
-    Q_UNUSED(entriesBefore)
     return true;
 }
 
