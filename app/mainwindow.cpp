@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 
+#include "accessibility.h"
 #include "colours.h"
 #include "modinstallerapp.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -43,21 +42,6 @@ const char aboutText[]
       "Версія застосунку: 1.0\n"
       "Радимо також наш застосунок IVL Replay Viewer для перегляду записів боїв.\n"
       "Сайт: https://ivl-mod-tools.example.org\n";
-
-class EmptyStatusTipFilter final : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::StatusTip
-            && static_cast<QStatusTipEvent *>(event)->tip().isEmpty())
-            return true;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 const QString noResModsText
     = u"Вказана папка не містить res_mods. Будь ласка, виберіть правильну папку Ironvale_EU."_s;
@@ -144,27 +128,15 @@ void MainWindow::createMenus()
     QAction *aboutAction = helpMenu->addAction(u"Про розробника"_s);
     connect(aboutAction, &QAction::triggered, this, &MainWindow::showAboutDialog);
 
-    // F10 opens the menu bar, as on Windows and KDE; Qt itself only knows Alt.
-    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this,
-            [this, fileMenu] { menuBar()->setActiveAction(fileMenu->menuAction()); });
-    // The window has no status tips of its own: the empty ones that menu items send
-    // while they are browsed would wipe the last workflow's message.
-    installEventFilter(new EmptyStatusTipFilter(this));
+    new WindowAccessibility(this, modList);
 }
 
 void MainWindow::showStatus(const QString &text)
 {
     statusBar()->showMessage(text, 0);
-    // Screen readers read a status bar only when it has the focus; an announcement
-    // reaches the player wherever the focus is. What the window shows before it is
-    // first shown is read with the window.
-#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    if (isVisible()) {
-        QAccessibleAnnouncementEvent announcement(statusBar(), text);
-        QAccessible::updateAccessibility(&announcement);
-    }
-#endif
+    // Screen readers read a status bar only when it has the focus.
+    if (auto *access = findChild<WindowAccessibility *>(QString(), Qt::FindDirectChildrenOnly))
+        access->announce(text);
 }
 
 // --- Game folder selection -------------------------------------------------
@@ -235,8 +207,14 @@ void MainWindow::openModsFolder()
                              QMessageBox::NoButton);
         return;
     }
-    // The desktop may fail to open it; there is nothing useful to tell the player then.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(modsDir.absolutePath()));
+    // Where no file manager answers, the player gets the path to open it himself.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(modsDir.absolutePath()))) {
+        QMessageBox::warning(this, u"Помилка"_s,
+                             u"Не вдалося відкрити папку 'Mods'. Відкрийте її самостійно: "_s
+                                 + QDir::toNativeSeparators(modsDir.absolutePath()),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
     showStatus(u"Відкрито папку 'Mods'"_s);
 }
 

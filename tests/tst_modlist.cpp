@@ -17,6 +17,7 @@ private slots:
     void filledAtStartUpWithCount_data();
     void filledAtStartUpWithCount();
     void refreshRereadsTheFolder();
+    void openModsFolderHandsOverTheAbsoluteFolder_data();
     void openModsFolderHandsOverTheAbsoluteFolder();
     void openModsFolderWarnsWhenMissing_data();
     void openModsFolderWarnsWhenMissing();
@@ -68,16 +69,41 @@ void TestModList::refreshRereadsTheFolder()
     QCOMPARE(app.status(), "Список модів оновлено. Доступно: 3 модів.");
 }
 
+void TestModList::openModsFolderHandsOverTheAbsoluteFolder_data()
+{
+    QTest::addColumn<bool>("desktopOpensIt");
+    QTest::newRow("the desktop opens it") << true;
+    QTest::newRow("nothing opens it") << false;
+}
+
 void TestModList::openModsFolderHandsOverTheAbsoluteFolder()
 {
+    QFETCH(bool, desktopOpensIt);
+
     WindowFixture app;
+    const QString folder = QDir(app.work.path()).absoluteFilePath("Mods");
+    const QString statusBefore = app.status();
+    if (!desktopOpensIt)
+        app.urls.refuse();
+    ModalDriver driver;
+    if (!desktopOpensIt)
+        driver.then(ModalDriver::press(QMessageBox::Ok));
     app.button("Відкрити папку з модами")->click();
 
-    QCOMPARE(app.urls.opened.size(), 1);
-    const QUrl url = app.urls.opened.first();
-    QVERIFY(url.isLocalFile());
-    QCOMPARE(url.toLocalFile(), QDir(app.work.path()).absoluteFilePath("Mods"));
-    QCOMPARE(app.status(), "Відкрито папку 'Mods'");
+    if (desktopOpensIt) {
+        QCOMPARE(app.urls.opened.size(), 1);
+        const QUrl url = app.urls.opened.first();
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(url.toLocalFile(), folder);
+        QCOMPARE(driver.log(), QStringList());
+        QCOMPARE(app.status(), "Відкрито папку 'Mods'");
+    } else { // the player is told where it is, so he can open it himself
+        QCOMPARE(driver.log(),
+                 QStringList{"warning | Помилка | Не вдалося відкрити папку 'Mods'. Відкрийте її "
+                             "самостійно: "
+                             + QDir::toNativeSeparators(folder) + " | OK"});
+        QCOMPARE(app.status(), statusBefore);
+    }
 }
 
 void TestModList::openModsFolderWarnsWhenMissing_data()

@@ -118,6 +118,12 @@ UrlCatcher::~UrlCatcher()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
+void UrlCatcher::refuse()
+{
+    // A handler Qt cannot call: openUrl then reports failure.
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "unreachable");
+}
+
 void UrlCatcher::open(const QUrl &url)
 {
     opened.append(url);

@@ -53,6 +53,8 @@ class UrlCatcher final : public QObject
 public:
     UrlCatcher();
     ~UrlCatcher() override;
+    // From now on openUrl fails, as where the desktop has no file manager to open it.
+    void refuse();
     QList<QUrl> opened;
 
 public slots:

@@ -1,0 +1,138 @@
+#include "accessibility.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+const auto noticeName = "statusNotice"_L1;
+
+// Orca speaks an object of this role each time it is shown.
+QAccessibleInterface *noticeInterface(const QString &, QObject *object)
+{
+    if (object && object->isWidgetType() && object->objectName() == noticeName)
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
+    return nullptr;
+}
+#endif
+
+} // namespace
+
+WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modList)
+    : QObject(window)
+    , m_window(window)
+    , m_modList(modList)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    static const bool factoryInstalled = (QAccessible::installFactory(noticeInterface), true);
+    Q_UNUSED(factoryInstalled);
+    // Never painted: no size, and shown only to be spoken.
+    m_notice = new QWidget(window->statusBar());
+    m_notice->setObjectName(noticeName);
+    m_notice->setFixedSize(0, 0);
+    m_notice->hide();
+#endif
+    auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    connect(menuKey, &QShortcut::activated, this, &WindowAccessibility::openMenuBar);
+    window->installEventFilter(this);
+    modList->installEventFilter(this);
+    qApp->installEventFilter(this); // the dialogs, which come and go
+}
+
+WindowAccessibility::~WindowAccessibility()
+{
+    qApp->removeEventFilter(this);
+}
+
+void WindowAccessibility::announce(const QString &text)
+{
+    if (!m_window->isVisible())
+        return;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent announcement(m_window->statusBar(), text);
+    QAccessible::updateAccessibility(&announcement);
+#else
+    m_notice->hide();
+    m_notice->setAccessibleName(text);
+    m_notice->show();
+#endif
+}
+
+bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::StatusTip:
+        // The window has no status tips of its own: the empty ones that menu items send
+        // while they are browsed would wipe the last workflow's message.
+        return watched == m_window && static_cast<QStatusTipEvent *>(event)->tip().isEmpty();
+    case QEvent::Show:
+        if (watched == m_window && !m_shown) {
+            m_shown = true;
+            announce(m_window->statusBar()->currentMessage());
+        }
+        break;
+    case QEvent::FocusIn:
+        // Qt says the list itself after its current item; say the item last.
+        if (watched == m_modList)
+            QMetaObject::invokeMethod(this, &WindowAccessibility::sayCurrentMod,
+                                      Qt::QueuedConnection);
+        break;
+    case QEvent::Hide:
+        if (qobject_cast<QDialog *>(watched) && static_cast<QWidget *>(watched)->isWindow())
+            QMetaObject::invokeMethod(this, &WindowAccessibility::regainFocus,
+                                      Qt::QueuedConnection);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+// F10 tells the menu bar what a lone Alt does: its first menu is current but closed,
+// the arrows go from menu to menu, Escape gives the focus back.
+void WindowAccessibility::openMenuBar()
+{
+    // The modifiers as the platform reports them, before the key: QKeyEvent flips Alt's
+    // own bit, so the menu bar sees Alt held while pressed and released after.
+    QKeyEvent altDown(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_window, &altDown);
+    QKeyEvent altUp(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(m_window, &altUp);
+    QMenuBar *bar = m_window->menuBar();
+    if (!bar->hasFocus() && !bar->actions().isEmpty()) // a style without Alt navigation
+        bar->setActiveAction(bar->actions().first());
+}
+
+void WindowAccessibility::sayCurrentMod()
+{
+    const int row = m_modList->currentRow();
+    if (!m_modList->hasFocus() || row < 0)
+        return;
+    QAccessibleEvent focus(m_modList, QAccessible::Focus);
+    focus.setChild(row);
+    QAccessible::updateAccessibility(&focus);
+}
+
+// A dialog closed: the window is active again, with a control focused, unless another
+// dialog or a menu took over.
+void WindowAccessibility::regainFocus()
+{
+    if (!m_window->isVisible() || QApplication::activeModalWidget()
+        || QApplication::activePopupWidget())
+        return;
+    if (!m_window->focusWidget())
+        m_modList->setFocus(Qt::OtherFocusReason);
+    if (QApplication::activeWindow() != m_window)
+        m_window->activateWindow();
+}
