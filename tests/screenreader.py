@@ -1,17 +1,21 @@
 #!/usr/bin/python3
 """What a screen reader gets from the running program over the AT-SPI bus, as Orca
-would: the path field and the mod list by their names, and a status message as an
-event after "Оновити список модів" is pressed through the bus.
+would: the path field and the mod list by their names; a status message as an event
+after "Оновити список модів" is pressed through the bus; the list's current mod when
+the list gets the focus; and the window active with a control focused after the
+game-folder dialog is closed by Enter in its folder field.
 
     screenreader.py WORKDIR [--announcement]
 
 WORKDIR is the program's working folder: a mod is put in its Mods first, so the
 refresh has something new to say. With --announcement (Qt 6.8 and later) the
-message must come as an announcement; before that Qt only renames the status bar,
-which screen readers ignore unless it has the focus. Needs pyatspi (Debian:
-python3-pyatspi); every wait polls for up to 60 s.
+message must come as an announcement; before that as a notification object shown,
+which Orca speaks. Keys are typed with xdotool while a keystroke listener is
+registered, as Orca's is. Needs pyatspi (Debian: python3-pyatspi); every wait polls
+for up to 60 s.
 """
 import os
+import subprocess
 import sys
 import time
 
@@ -65,12 +69,14 @@ mods = poll(lambda: named(pyatspi.ROLE_LIST, "Список модів"), "mod li
 print(f"path field: {field.getRoleName()} '{field.name}'; mod list: {mods.getRoleName()} '{mods.name}'")
 
 heard = []
-kinds = ["object:announcement"] if want_announcement else ["object:property-change:accessible-name"]
+kinds = ["object:announcement"] if want_announcement else ["object:state-changed:showing"]
 
 
 def listen(event):
-    text = event.any_data if event.type.startswith("object:announcement") else event.source.name
-    heard.append((event.type, text))
+    if event.type.startswith("object:announcement"):
+        heard.append((event.type, event.any_data))
+    elif event.detail1 and event.source.getRole() == pyatspi.ROLE_NOTIFICATION:
+        heard.append((event.type, event.source.name))
 
 
 pyatspi.Registry.registerEventListener(listen, *kinds)
@@ -80,3 +86,50 @@ refresh = poll(lambda: named(pyatspi.ROLE_PUSH_BUTTON, "Оновити спис�
 refresh.queryAction().doAction(0)
 poll(lambda: any(text == expected for _, text in heard), f"event saying '{expected}' ({kinds[0]})")
 print(f"heard after the refresh: {heard}")
+
+
+def keys(*args):
+    """xdotool, with the bus served meanwhile: Qt asks the keystroke listener of each key."""
+    typing = subprocess.Popen(["xdotool", *args])
+    while typing.poll() is None:
+        GLib.MainContext.default().iteration(False)
+        time.sleep(0.01)
+
+
+pyatspi.Registry.registerKeystrokeListener(
+    lambda event: False, mask=pyatspi.allModifiers(),
+    kind=(pyatspi.KEY_PRESSED_EVENT, pyatspi.KEY_RELEASED_EVENT), synchronous=True)
+focus = []
+pyatspi.Registry.registerEventListener(
+    lambda event: event.detail1 and focus.append(event.source), "object:state-changed:focused")
+
+# Coming to the list, the last thing said is its current mod.
+refresh.queryComponent().grabFocus()
+keys("key", "--delay", "200", "shift+Tab", "shift+Tab")  # back over "Відкрити папку з модами"
+poll(lambda: focus and focus[-1].getRole() == pyatspi.ROLE_LIST_ITEM, "focus on a mod in the list")
+print(f"on coming to the list: {[(f.getRoleName(), f.name) for f in focus]}")
+if focus[-1].name != "Туманний перевал.ivlmod":
+    fail(f"the list said '{focus[-1].name}'")
+
+# The game-folder dialog, closed by Enter in its folder field while completions show.
+game = os.path.join(workdir, "game", "Ironvale_EU")
+os.makedirs(os.path.join(game, "res_mods"))
+named(pyatspi.ROLE_PUSH_BUTTON, "Обрати шлях вручну").queryAction().doAction(0)
+dialog = poll(lambda: next((w for w in app if w is not None and w.name == "Оберіть папку Ironvale_EU"
+                            and w.getState().contains(pyatspi.STATE_ACTIVE)), None), "folder dialog")
+keys("type", "--delay", "30", game[:-2])
+keys("key", "--delay", "300", "E", "U", "Return")
+frame = next(w for w in app if w is not None and w.name == "Ironvale Mod Installer")
+
+
+def back_in_the_window():
+    return (frame.getState().contains(pyatspi.STATE_ACTIVE)
+            and any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in tree(frame)))
+
+
+poll(back_in_the_window, "active window with a focused control after the folder dialog")
+path = field.queryText().getText(0, -1)
+focused = [n.name for n in tree(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)]
+print(f"after the folder dialog: window active, focus on {focused}, path '{path}'")
+if path != game:
+    fail(f"the path field holds '{path}', not {game}")
