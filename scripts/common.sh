@@ -54,3 +54,44 @@ ivl_source_date_epoch() {
     fi
     export SOURCE_DATE_EPOCH
 }
+
+# ivl_release_root CODENAME DIR PACKAGE...: a Debian root folder of release CODENAME
+# (bookworm, trixie) in DIR, made with debootstrap once and given the packages that it
+# lacks. The packages go in with apt-get: debootstrap cannot configure some of them.
+ivl_release_root() {
+    local codename=$1 root=$2
+    shift 2
+    ivl_ensure_packages debootstrap
+    if [ ! -x "$root/usr/bin/apt-get" ] || ! grep -q "^VERSION_CODENAME=$codename$" "$root/etc/os-release" 2>/dev/null; then
+        ! grep -q " $root/" /proc/mounts || { echo "something is mounted under $root" >&2; exit 2; }
+        echo "Making a Debian $codename root in $root (once; a few minutes)"
+        rm -rf --one-file-system "$root"
+        debootstrap --variant=minbase "$codename" "$root" >"$root.log" 2>&1 ||
+            { echo "debootstrap failed, see $root.log" >&2; exit 2; }
+    fi
+    local missing=() p
+    for p in "$@"; do
+        chroot "$root" dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing in the $codename root: ${missing[*]}"
+    cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+    unshare -m --propagation private sh -c 'mount -t proc proc "$1/proc" && chroot "$@"' \
+        ivl "$root" sh -c "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $*" >/dev/null
+}
+
+# ivl_in_root ROOT COMMAND...: runs COMMAND in ROOT (as from its /), in a mount namespace
+# of its own with /proc, /dev and a fresh /tmp, as root with a plain environment.
+ivl_in_root() {
+    local root=$1
+    shift
+    unshare -m --propagation private sh -c '
+        root=$1; shift
+        mount --bind "$root" "$root"
+        mount -t proc proc "$root/proc"
+        mount --rbind /dev "$root/dev"
+        mount -t tmpfs tmpfs "$root/tmp"
+        exec chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+            ${SOURCE_DATE_EPOCH:+SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH} ${CI:+CI=$CI} "$@"
+    ' ivl "$root" "$@"
+}

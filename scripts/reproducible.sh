@@ -3,14 +3,18 @@
 # least a second apart, and compares them byte for byte; on a difference it names the
 # file and, where diffoscope is installed, shows where they differ:
 #   bash scripts/reproducible.sh deb       # the .deb (Debian or Ubuntu)
+#   bash scripts/reproducible.sh deb --release trixie   # the .deb built in a Debian 13 root
 #   bash scripts/reproducible.sh windows   # the zip and the setup program, unsigned
 #                                          # (IVL_QT_MINGW as for scripts/windows.sh)
 # No build folder of the working tree is used, so no cache can hide a difference.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 kind=${1:-}
+release=()
+[ "${2:-}" != --release ] || release=(--release "${3:?which release}")
+out=build-release${release[1]:+-${release[1]}}
 case $kind in
-deb) packages=(build-release/SHA256SUMS build-release/ironvale-mod-installer_*.deb) ;;
+deb) packages=("$out/SHA256SUMS" "$out/ironvale-mod-installer_*.deb") ;;
 windows) packages=(build-windows/SHA256SUMS build-windows/ironvale-mod-installer-*-win64.zip
                    build-windows/ironvale-mod-installer-*-win64-setup.exe) ;;
 *) echo "usage: bash scripts/reproducible.sh deb|windows" >&2; exit 2 ;;
@@ -35,7 +39,7 @@ for name in first second-build; do
     echo "== Build $((${#copies[@]} + 1)) of 2, in $copy"
     start=$SECONDS
     if [ "$kind" = deb ]; then
-        bash "$copy/scripts/package.sh" >"$work/$name.log" 2>&1
+        bash "$copy/scripts/package.sh" "${release[@]}" >"$work/$name.log" 2>&1
     else
         bash "$copy/scripts/windows.sh" --packages-only >"$work/$name.log" 2>&1
     fi || { tail -n 30 "$work/$name.log"; echo "the build in $copy failed"; exit 1; }

@@ -18,5 +18,8 @@ dpkg-deb -x "$deb" "$unpacked"
 desktop=$(find "$unpacked/usr/share/applications" -name '*.desktop')
 out=$(desktop-file-validate "$desktop" 2>&1) || { echo "$out"; exit 1; }
 [ -z "$out" ] || { echo "desktop-file-validate: $out"; exit 1; }
-appstreamcli validate --no-net --pedantic "$unpacked"/usr/share/metainfo/*.metainfo.xml
+out=$(appstreamcli validate --no-net --pedantic "$unpacked"/usr/share/metainfo/*.metainfo.xml 2>&1) ||
+    { echo "$out"; exit 1; }
+# Pedantic notes and infos are findings too.
+! grep -E '^[EWIP]: ' <<<"$out" || { echo "appstreamcli: findings above"; exit 1; }
 echo "the package passes lintian, desktop-file-validate and appstreamcli"
