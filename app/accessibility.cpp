@@ -45,9 +45,8 @@ WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modLi
 #endif
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
     connect(menuKey, &QShortcut::activated, this, &WindowAccessibility::openMenuBar);
-    window->installEventFilter(this);
-    modList->installEventFilter(this);
-    qApp->installEventFilter(this); // the dialogs, which come and go
+    // Application-wide: the dialogs come and go.
+    qApp->installEventFilter(this);
 }
 
 WindowAccessibility::~WindowAccessibility()
