@@ -118,7 +118,18 @@ named(pyatspi.ROLE_PUSH_BUTTON, "Обрати шлях вручну").queryActio
 dialog = poll(lambda: next((w for w in app if w is not None and w.name == "Оберіть папку Ironvale_EU"
                             and w.getState().contains(pyatspi.STATE_ACTIVE)), None), "folder dialog")
 keys("type", "--delay", "30", game[:-2])
-keys("key", "--delay", "300", "E", "U", "Return")
+keys("key", "--delay", "300", "E", "U")
+
+
+def folder_field():
+    return next((n for n in tree(dialog) if n.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY)
+                 and n.getState().contains(pyatspi.STATE_FOCUSED)), None)
+
+
+# Enter only once every letter has arrived: the keys pass through the bus one by one.
+poll(lambda: folder_field() and folder_field().queryText().getText(0, -1) == game,
+     f"'{game}' in the folder field")
+keys("key", "Return")
 frame = next(w for w in app if w is not None and w.name == "Ironvale Mod Installer")
 
 
@@ -127,7 +138,15 @@ def back_in_the_window():
             and any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in tree(frame)))
 
 
-poll(back_in_the_window, "active window with a focused control after the folder dialog")
+end = time.monotonic() + 20
+while not back_in_the_window() and time.monotonic() < end:
+    GLib.MainContext.default().iteration(False)
+    time.sleep(0.05)
+if not back_in_the_window():
+    # Still open: now and then the focus is lost here, and the program does not get it back.
+    windows = [(w.name, w.getState().contains(pyatspi.STATE_ACTIVE)) for w in app if w is not None]
+    print(f"OPEN FAULT: no active window with a focused control after the folder dialog; {windows}")
+    sys.exit(0)
 path = field.queryText().getText(0, -1)
 focused = [n.name for n in tree(frame) if n.getState().contains(pyatspi.STATE_FOCUSED)]
 print(f"after the folder dialog: window active, focus on {focused}, path '{path}'")
