@@ -10,8 +10,8 @@ game-folder dialog is closed by Enter in its folder field.
 WORKDIR is the program's working folder: a mod is put in its Mods first, so the
 refresh has something new to say. With --announcement (Qt 6.8 and later) the
 message must come as an announcement; before that as a notification object shown,
-which Orca speaks. Keys are typed with xdotool while a keystroke listener is
-registered, as Orca's is. Needs pyatspi (Debian: python3-pyatspi); every wait polls
+which Orca speaks. Keys are typed with xdotool (no keystroke listener: Qt 6.4's bridge
+leaks the keys it still waits on at exit, which the sanitizer build reports). Needs pyatspi (Debian: python3-pyatspi); every wait polls
 for up to 60 s.
 """
 import os
@@ -89,16 +89,13 @@ print(f"heard after the refresh: {heard}")
 
 
 def keys(*args):
-    """xdotool, with the bus served meanwhile: Qt asks the keystroke listener of each key."""
+    """xdotool, with the bus served meanwhile."""
     typing = subprocess.Popen(["xdotool", *args])
     while typing.poll() is None:
         GLib.MainContext.default().iteration(False)
         time.sleep(0.01)
 
 
-pyatspi.Registry.registerKeystrokeListener(
-    lambda event: False, mask=pyatspi.allModifiers(),
-    kind=(pyatspi.KEY_PRESSED_EVENT, pyatspi.KEY_RELEASED_EVENT), synchronous=True)
 focus = []
 pyatspi.Registry.registerEventListener(
     lambda event: event.detail1 and focus.append(event.source), "object:state-changed:focused")
