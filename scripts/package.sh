@@ -13,18 +13,20 @@ if [ "${1:-}" = --release ]; then
     ivl_release_root "$codename" "$root" "${IVL_BUILD_PACKAGES[@]}" dpkg-dev file lintian \
         desktop-file-utils appstream
     ivl_source_date_epoch # from this checkout's history, which the copy has not
-    # The tree at the same path inside, so the build sees what it would see here.
-    rm -rf "${root:?}$IVL_ROOT" && mkdir -p "$root$IVL_ROOT"
+    # The tree at its own path under /build inside: the root's /tmp is a fresh one.
+    inside=/build$IVL_ROOT
+    rm -rf "${root:?}$inside" && mkdir -p "$root$inside"
     if git -C "$IVL_ROOT" rev-parse --git-dir >/dev/null 2>&1; then
         (cd "$IVL_ROOT" && git ls-files -co --exclude-standard -z |
-            while IFS= read -r -d '' f; do [ -e "$f" ] && cp --parents -P "$f" "$root$IVL_ROOT/"; done)
+            while IFS= read -r -d '' f; do [ -e "$f" ] && cp --parents -P "$f" "$root$inside/"; done)
     else # a copy without its history: all but the builds
-        find "$IVL_ROOT" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec cp -a {} "$root$IVL_ROOT/" \;
+        find "$IVL_ROOT" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec cp -a {} "$root$inside/" \;
     fi
-    ivl_in_root "$root" bash "$IVL_ROOT/scripts/package.sh"
+    ivl_in_root "$root" bash "$inside/scripts/package.sh"
     out=$IVL_ROOT/build-release-$codename
     rm -rf "$out" && mkdir -p "$out"
-    cp "$root$IVL_ROOT"/build-release/*.deb "$root$IVL_ROOT/build-release/SHA256SUMS" "$out/"
+    cp "$root$inside"/build-release/*.deb "$root$inside/build-release/SHA256SUMS" "$out/"
+    rm -rf "${root:?}$inside"
     ls "$out"/*.deb
     exit 0
 fi
