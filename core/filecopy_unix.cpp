@@ -194,7 +194,7 @@ public:
                 return false;
             }
         }
-        if (!m_fd.close() || ::rename(m_name.constData(), native(destination).constData()) != 0)
+        if (!m_fd.close() || !renameOver(native(destination)))
             return false;
         m_name.clear();
         // The rename itself reaches the disk, so that a power cut afterwards does
@@ -207,6 +207,25 @@ public:
     }
 
 private:
+    bool renameOver(const QByteArray &destination) const
+    {
+        if (::rename(m_name.constData(), destination.constData()) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+        // Some FUSE drives (fusefat 0.3) rename only onto a free name: the old copy steps
+        // aside under a temporary name and comes back if the new one cannot take its place.
+        const QByteArray aside = native(FileCopy::unusedTemporaryName(QDir(m_folder)));
+        if (::rename(destination.constData(), aside.constData()) != 0)
+            return false;
+        if (::rename(m_name.constData(), destination.constData()) != 0) {
+            ::rename(aside.constData(), destination.constData());
+            return false;
+        }
+        ::unlink(aside.constData());
+        return true;
+    }
+
     void nameIt()
     {
         m_name = native(FileCopy::unusedTemporaryName(QDir(m_folder)));

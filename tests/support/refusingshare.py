@@ -1,11 +1,17 @@
 #!/usr/bin/python3
-"""A network share whose quota is full, for the tests: a FUSE file system over the
-folder BACKING that takes every write but keeps none of its bytes (a written file
-only grows, with zeros), and refuses the data with ENOSPC where it has to reach the
-server, at fsync and at close, as NFS and SMB report a full quota. Everything else
-passes through to BACKING. Runs in the foreground until it is unmounted:
+"""A network share with one fault, for the tests: a FUSE file system over the folder
+BACKING that passes everything through but for FAULT:
 
-    refusingshare.py BACKING MOUNTPOINT
+    fsync         its quota is full: it takes every write but keeps none of the bytes
+                  (a written file only grows, with zeros) and refuses the data with
+                  ENOSPC at fsync, as NFS and SMB report a full quota;
+    close         the same, refused at close (flush) instead;
+    short         it says it took every write but keeps no byte past the first MiB;
+    rename-over   it renames only onto a free name (EEXIST), as fusefat 0.3 does.
+
+Runs in the foreground until it is unmounted:
+
+    refusingshare.py FAULT BACKING MOUNTPOINT
 
 Needs fusepy (Debian: python3-fusepy).
 """
@@ -20,7 +26,8 @@ except ImportError:
 
 
 class RefusingShare(Operations):
-    def __init__(self, backing):
+    def __init__(self, fault, backing):
+        self.fault = fault
         self.backing = backing
         self.written = set()  # handles whose data "is on its way to the server"
 
@@ -52,6 +59,8 @@ class RefusingShare(Operations):
         os.unlink(self._path(path))
 
     def rename(self, old, new):
+        if self.fault == "rename-over" and os.path.lexists(self._path(new)):
+            raise FuseOSError(errno.EEXIST)
         os.rename(self._path(old), self._path(new))
 
     def link(self, target, source):
@@ -79,19 +88,26 @@ class RefusingShare(Operations):
         return os.pread(fh, size, offset)
 
     def write(self, path, data, offset, fh):
-        # Taken, but only the length arrives.
-        if os.fstat(fh).st_size < offset + len(data):
-            os.ftruncate(fh, offset + len(data))
-        self.written.add(fh)
+        if self.fault == "short":
+            os.pwrite(fh, data[: max(0, (1 << 20) - offset)], offset)
+        elif self.fault in ("fsync", "close"):
+            # Taken, but only the length arrives.
+            if os.fstat(fh).st_size < offset + len(data):
+                os.ftruncate(fh, offset + len(data))
+            self.written.add(fh)
+        else:
+            os.pwrite(fh, data, offset)
         return len(data)
 
     def fsync(self, path, datasync, fh):
-        if fh in self.written:
+        if self.fault == "fsync" and fh in self.written:
             raise FuseOSError(errno.ENOSPC)
         return 0
 
     def flush(self, path, fh):
-        return self.fsync(path, False, fh)
+        if self.fault == "close" and fh in self.written:
+            raise FuseOSError(errno.ENOSPC)
+        return 0
 
     def release(self, path, fh):
         self.written.discard(fh)
@@ -99,6 +115,8 @@ class RefusingShare(Operations):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4 or sys.argv[1] not in ("fsync", "close", "short", "rename-over"):
         sys.exit(__doc__)
-    FUSE(RefusingShare(sys.argv[1]), sys.argv[2], foreground=True, nothreads=True)
+    # No cached attributes: a size is always the share's own; the kernel checks access.
+    FUSE(RefusingShare(sys.argv[1], sys.argv[2]), sys.argv[3], foreground=True, nothreads=True,
+         attr_timeout=0, entry_timeout=0, default_permissions=True)

@@ -69,6 +69,7 @@ struct Kind
     QStringList formatArgs;
     bool fuse;
     qint64 smallest = 0; // what the formatting tool accepts
+    QString fault = {}; // a share's: what support/refusingshare.py gets wrong
 };
 
 const Kind *findKind(const QString &name)
@@ -81,7 +82,10 @@ const Kind *findKind(const QString &name)
         {u"exfat"_s, u"mkfs.exfat"_s, {}, true},
         {u"fat32"_s, u"mkfs.vfat"_s, {u"-F"_s, u"32"_s}, true},
         {u"bindfs"_s, {}, {}, true},
-        {u"refusing share"_s, {}, {}, true},
+        {u"share refusing at fsync"_s, {}, {}, true, 0, u"fsync"_s},
+        {u"share refusing at close"_s, {}, {}, true, 0, u"close"_s},
+        {u"share keeping less"_s, {}, {}, true, 0, u"short"_s},
+        {u"share without rename over"_s, {}, {}, true, 0, u"rename-over"_s},
     };
     for (const Kind &kind : kinds) {
         if (kind.name == name)
@@ -182,7 +186,8 @@ bool TestVolumes::mount(const QString &kindName, const QString &where, qint64 by
     } else if (kindName == u"bindfs") {
         ok = startServer(kindName, {u"-f"_s, volume.backing, where}, &volume, why);
     } else {
-        ok = startServer(u"python3"_s, {QStringLiteral(IVL_REFUSING_SHARE), volume.backing, where},
+        ok = startServer(u"python3"_s,
+                         {QStringLiteral(IVL_REFUSING_SHARE), kind->fault, volume.backing, where},
                          &volume, why);
     }
     if (ok)

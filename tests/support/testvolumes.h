@@ -19,9 +19,11 @@ bool enterPrivateMountNamespace(QString *why);
 // - "tmpfs";
 // - loop images of "ext4", "btrfs" and "xfs";
 // - FUSE mounts of images: "ntfs-3g", "exfat" (exfat-fuse), "fat32" (fusefat);
-// - FUSE mounts over a folder of their own: "bindfs" (a plain passthrough) and
-//   "refusing share" (support/refusingshare.py: a share whose full quota takes the
-//   writes but refuses the data at fsync and close).
+// - FUSE mounts over a folder of their own: "bindfs" (a plain passthrough) and shares
+//   with one fault each (support/refusingshare.py): "share refusing at fsync" and
+//   "share refusing at close" (a full quota: the writes are taken, the data refused
+//   there), "share keeping less" (keeps no byte past the first MiB, says it took all)
+//   and "share without rename over" (renames only onto a free name, as fusefat 0.3).
 class TestVolumes
 {
 public:
