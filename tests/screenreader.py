@@ -32,15 +32,27 @@ def fail(what):
     sys.exit(1)
 
 
-def poll(find, what):
-    end = time.monotonic() + 60
+def found(find):
+    """find(), or None where an object it walks vanishes meanwhile (a completion list)."""
+    try:
+        return find()
+    except GLib.Error:
+        return None
+
+
+def wait(find, seconds):
+    end = time.monotonic() + seconds
     while time.monotonic() < end:
         GLib.MainContext.default().iteration(False)
-        found = find()
-        if found:
-            return found
+        result = found(find)
+        if result:
+            return result
         time.sleep(0.05)
-    fail(f"no {what} within 60 s")
+    return None
+
+
+def poll(find, what):
+    return wait(find, 60) or fail(f"no {what} within 60 s")
 
 
 def tree(node):
@@ -135,11 +147,7 @@ def back_in_the_window():
             and any(n.getState().contains(pyatspi.STATE_FOCUSED) for n in tree(frame)))
 
 
-end = time.monotonic() + 20
-while not back_in_the_window() and time.monotonic() < end:
-    GLib.MainContext.default().iteration(False)
-    time.sleep(0.05)
-if not back_in_the_window():
+if not wait(back_in_the_window, 20):
     # Still open: now and then the focus is lost here, and the program does not get it back.
     windows = [(w.name, w.getState().contains(pyatspi.STATE_ACTIVE)) for w in app if w is not None]
     print(f"OPEN FAULT: no active window with a focused control after the folder dialog; {windows}")
