@@ -1,7 +1,7 @@
-#include "colours.h"
 #include "mainwindow.h"
 #include "modinstallerapp.h"
 #include "qttranslation.h"
+#include "theme.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     // Qt's own buttons and dialogs speak Ukrainian before any window exists.
     installQtTranslation(app);
     // Light, as the program always starts, also on a dark desktop.
-    useLightColours();
+    Theme::applyLight();
     QGuiApplication::setWindowIcon(QIcon(u":/icon.ico"_s));
 
     // The core first: the window reads the Mods folder while it is built.

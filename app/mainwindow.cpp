@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 
 #include "accessibility.h"
-#include "colours.h"
 #include "modinstallerapp.h"
+#include "theme.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -24,24 +24,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Applied application-wide, so dialogs and message boxes opened later are dark too.
-const char darkStyleSheet[]
-    = "QMainWindow, QWidget, QDialog { background-color: #212121; color: #E0E0E0; }"
-      "QListWidget { background-color: #333333; color: #E0E0E0; border: 1px solid #555555; }"
-      "QListWidget::item:selected { background-color: #0d47a1; color: #ffffff; }"
-      "QLineEdit { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
-      "QPushButton { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
-      "QPushButton:hover { background-color: #555555; }"
-      "QPushButton:pressed { background-color: #0d47a1; }"
-      "QMenuBar, QMenu { background-color: #212121; color: #E0E0E0; }"
-      "QMenu::item:selected { background-color: #0d47a1; }"
-      "QStatusBar { background-color: #424242; color: #E0E0E0; }";
-
 const char aboutText[]
     = "Розробник: команда IVL Mod Tools\n"
-      "Версія застосунку: 1.0\n"
+      "Версія застосунку: " IVL_VERSION "\n"
       "Радимо також наш застосунок IVL Replay Viewer для перегляду записів боїв.\n"
       "Сайт: https://ivl-mod-tools.example.org\n";
+
+// Every warning of the window: the same title, one OK button.
+void warn(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, u"Помилка"_s, text);
+}
 
 const QString noResModsText
     = u"Вказана папка не містить res_mods. Будь ласка, виберіть правильну папку Ironvale_EU."_s;
@@ -152,9 +145,7 @@ void MainWindow::findIvlAutomatically()
 void MainWindow::updateUi(const QStringList &paths)
 {
     if (paths.isEmpty()) {
-        QMessageBox::warning(this, u"Помилка"_s,
-                             u"Не знайдено папку Ironvale_EU. Будь ласка, оберіть її вручну."_s,
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        warn(this, u"Не знайдено папку Ironvale_EU. Будь ласка, оберіть її вручну."_s);
         showStatus(u"Пошук завершено. Гру не знайдено."_s);
     } else if (paths.size() == 1) {
         pathEdit->setText(paths.first());
@@ -183,7 +174,7 @@ void MainWindow::selectIvlDirManually()
         pathEdit->setText(dir);
         return;
     }
-    QMessageBox::warning(this, u"Помилка"_s, noResModsText, QMessageBox::Ok, QMessageBox::NoButton);
+    warn(this, noResModsText);
 }
 
 // --- Mod list and Mods folder ----------------------------------------------
@@ -203,16 +194,14 @@ void MainWindow::openModsFolder()
 {
     const QDir modsDir(u"Mods"_s);
     if (!modsDir.exists()) {
-        QMessageBox::warning(this, u"Помилка"_s, u"Папка 'Mods' не знайдена."_s, QMessageBox::Ok,
-                             QMessageBox::NoButton);
+        warn(this, u"Папка 'Mods' не знайдена."_s);
         return;
     }
     // Where no file manager answers, the player gets the path to open it himself.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(modsDir.absolutePath()))) {
-        QMessageBox::warning(this, u"Помилка"_s,
-                             u"Не вдалося відкрити папку 'Mods'. Відкрийте її самостійно: "_s
-                                 + QDir::toNativeSeparators(modsDir.absolutePath()),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        warn(this,
+             u"Не вдалося відкрити папку 'Mods'. Відкрийте її самостійно: "_s
+                 + QDir::toNativeSeparators(modsDir.absolutePath()));
         return;
     }
     showStatus(u"Відкрито папку 'Mods'"_s);
@@ -223,26 +212,26 @@ void MainWindow::openModsFolder()
 void MainWindow::installMod()
 {
     if (modList->selectedItems().isEmpty()) {
-        QMessageBox::warning(this, u"Помилка"_s, u"Будь ласка, оберіть мод зі списку."_s);
+        warn(this, u"Будь ласка, оберіть мод зі списку."_s);
         return;
     }
     if (pathEdit->text().isEmpty()) {
-        QMessageBox::warning(this, u"Помилка"_s, u"Будь ласка, вкажіть шлях до гри."_s);
+        warn(this, u"Будь ласка, вкажіть шлях до гри."_s);
         return;
     }
 
     const QDir resModsDir(pathEdit->text() + u"/res_mods"_s);
     if (!resModsDir.exists()) {
-        QMessageBox::warning(this, u"Помилка"_s, noResModsText);
+        warn(this, noResModsText);
         return;
     }
 
     const QStringList versions
         = resModsDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     if (versions.isEmpty()) {
-        QMessageBox::warning(this, u"Помилка"_s,
-                             u"Не знайдено папок з версіями гри в res_mods. Будь ласка, "
-                             u"переконайтеся, що ви оновили гру хоча б один раз."_s);
+        warn(this,
+             u"Не знайдено папок з версіями гри в res_mods. Будь ласка, "
+             u"переконайтеся, що ви оновили гру хоча б один раз."_s);
         return;
     }
 
@@ -281,15 +270,13 @@ void MainWindow::handleError(const QString &message)
 
 void MainWindow::setLightTheme()
 {
-    qApp->setStyleSheet(QString());
-    useLightColours();
+    Theme::applyLight();
     showStatus(u"Застосовано світлу тему."_s);
 }
 
 void MainWindow::setDarkTheme()
 {
-    useDarkColours();
-    qApp->setStyleSheet(QString::fromUtf8(darkStyleSheet));
+    Theme::applyDark();
     showStatus(u"Застосовано темну тему."_s);
 }
 

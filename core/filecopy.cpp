@@ -55,7 +55,7 @@ QString FileCopy::unusedTemporaryName(const QDir &folder)
     }
 }
 
-bool replaceWithCopy(const QString &source, const QString &destination)
+bool FileCopy::replaceWithCopy(const QString &source, const QString &destination)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())

@@ -10,4 +10,6 @@
 // a second. Temporaries that an ended run left in the folder are removed first.
 // When `destination` already is `source` (same file, reached by another path),
 // nothing is touched and the call succeeds.
+namespace FileCopy {
 bool replaceWithCopy(const QString &source, const QString &destination);
+}

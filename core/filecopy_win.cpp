@@ -147,6 +147,30 @@ bool copyContent(HANDLE in, HANDLE out)
         && inSize.QuadPart == outSize.QuadPart;
 }
 
+// Takes the delete mark off and renames the temporary over `destination`. On failure the
+// mark is back on where it can be; elsewhere *deleteByName tells the caller to delete
+// the temporary by its name.
+bool renameIntoPlace(HANDLE out, bool marked, const std::wstring &destination,
+                     const std::wstring &temporaryName, bool *deleteByName)
+{
+    if (marked && !setDeleteMark(out, false))
+        return false;
+    if (renameOver(out, destination))
+        return true;
+    const DWORD error = GetLastError();
+    // A drive that reconnected may report a rename that took effect: the mark must then
+    // not delete the new copy.
+    const std::wstring now = currentFileName(out);
+    if (!now.empty() && now != temporaryName)
+        return true;
+    if (marked && !now.empty())
+        setDeleteMark(out, true);
+    else
+        *deleteByName = true; // only ever the temporary's own name
+    SetLastError(error);
+    return false;
+}
+
 } // namespace
 
 bool FileCopy::isSameFile(const QString &a, const QString &b)
@@ -213,22 +237,8 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     const bool ok = copyContent(in.get(), out.get()) && clearHiddenAttribute(out.get())
         && retryWhileLocked(
                         [&] {
-                            if (marked && !setDeleteMark(out.get(), false))
-                                return false;
-                            if (renameOver(out.get(), destinationW))
-                                return true;
-                            const DWORD error = GetLastError();
-                            // A drive that reconnected may report a rename that took
-                            // effect: the mark must then not delete the new copy.
-                            const std::wstring now = currentFileName(out.get());
-                            if (!now.empty() && now != temporaryName)
-                                return true;
-                            if (marked && !now.empty())
-                                setDeleteMark(out.get(), true);
-                            else
-                                deleteByName = true; // only ever the temporary's own name
-                            SetLastError(error);
-                            return false;
+                            return renameIntoPlace(out.get(), marked, destinationW, temporaryName,
+                                                   &deleteByName);
                         },
                         [&] { return isReplaceableFile(destinationW); });
     out.close();

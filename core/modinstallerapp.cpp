@@ -64,7 +64,7 @@ bool ModInstallerApp::installModFile(const QString &modName, const QString &targ
     }
 
     const QString destinationPath = targetDir + u'/' + modName;
-    if (!replaceWithCopy(sourcePath, destinationPath)) {
+    if (!FileCopy::replaceWithCopy(sourcePath, destinationPath)) {
         emit errorOccurred(u"Не вдалося скопіювати файл: "_s + modName);
         return false;
     }

@@ -1,8 +1,8 @@
 // The themes on a real desktop, light or dark: the program starts light, "Темна" is
 // dark and "Світла" light again, as the screen shows the window. Run once per desktop
 // by tests/desktop.sh, which makes the desktop and names it in IVL_DESKTOP.
-#include "colours.h"
 #include "testenv.h"
+#include "theme.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,7 +64,7 @@ void TestDesktopThemes::initTestCase()
     m_desktopDark = isDark(QApplication::palette());
     // Otherwise the dark desktops would test nothing.
     QCOMPARE(m_desktopDark, desktop() == u"kde" || desktop() == u"win11");
-    useLightColours(); // as main() does before the window exists
+    Theme::applyLight(); // as main() does before the window exists
 }
 
 void TestDesktopThemes::cleanup()

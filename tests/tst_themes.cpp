@@ -1,6 +1,7 @@
 // Themes, the settings dialog and the About box.
 #include "modaldriver.h"
 #include "testenv.h"
+#include "theme.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -11,18 +12,6 @@
 #include <QTest>
 
 namespace {
-
-const QString darkSheet
-    = "QMainWindow, QWidget, QDialog { background-color: #212121; color: #E0E0E0; }"
-      "QListWidget { background-color: #333333; color: #E0E0E0; border: 1px solid #555555; }"
-      "QListWidget::item:selected { background-color: #0d47a1; color: #ffffff; }"
-      "QLineEdit { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
-      "QPushButton { background-color: #424242; color: #E0E0E0; border: 1px solid #555555; }"
-      "QPushButton:hover { background-color: #555555; }"
-      "QPushButton:pressed { background-color: #0d47a1; }"
-      "QMenuBar, QMenu { background-color: #212121; color: #E0E0E0; }"
-      "QMenu::item:selected { background-color: #0d47a1; }"
-      "QStatusBar { background-color: #424242; color: #E0E0E0; }";
 
 // Widgets that a style sheet does not reach keep the plain platform style.
 QStringList widgetsNotStyledBySheet(const QWidget &window)
@@ -67,7 +56,7 @@ void TestThemes::darkThenLight()
         app.action("Темна")->trigger();
         QCOMPARE(app.status(), "Застосовано темну тему.");
     }
-    QCOMPARE(qApp->styleSheet(), darkSheet);
+    QCOMPARE(qApp->styleSheet(), QString::fromUtf8(Theme::darkStyleSheet));
     QCOMPARE(qApp->styleSheet().size(), 670);
     QCOMPARE(widgetsNotStyledBySheet(app.window), QStringList{});
     QCOMPARE(app.window.palette().color(QPalette::Window), QColor("#212121"));
