@@ -221,14 +221,14 @@ void TestMainWindow::statusMessageSurvivesTheMenus()
     QMenuBar *bar = app.window.menuBar();
     for (QAction *menu : bar->actions()) {
         bar->setActiveAction(menu);
-        QTRY_VERIFY_WITH_TIMEOUT(menu->menu()->isVisible(), 60000);
+        QTRY_VERIFY(menu->menu()->isVisible());
         for (QAction *item : menu->menu()->actions())
             menu->menu()->setActiveAction(item); // hovered, as the mouse or the arrows do
         QTest::keyClick(menu->menu(), Qt::Key_Escape);
         QCOMPARE(app.status(), message);
     }
     QTest::keyClick(bar, Qt::Key_Escape);
-    QTRY_VERIFY_WITH_TIMEOUT(!QApplication::activePopupWidget(), 60000);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
     QCOMPARE(app.status(), message);
 }
 
