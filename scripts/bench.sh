@@ -4,7 +4,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # The install is measured on loop images of ext4 and btrfs.
 ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" e2fsprogs btrfs-progs
-IVL_BUILD_TYPE=Release
 cmake -S "$IVL_ROOT" -B "$IVL_ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$IVL_ROOT/build-bench" -j"$IVL_JOBS" --target benchmarks
 names=("$@")

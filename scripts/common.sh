@@ -34,12 +34,12 @@ ivl_ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# ivl_build DIR [extra cmake arguments...]: configures (once) and builds into DIR.
+# ivl_build PRESET [extra cmake arguments...]: configures and builds with one of
+# CMakePresets.json's presets (dev, sanitize, release, windows).
 ivl_build() {
-    local dir=$1
+    local preset=$1
     shift
-    cmake -S "$IVL_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${IVL_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-    cmake --build "$dir" -j"$IVL_JOBS"
+    (cd "$IVL_ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" -j"$IVL_JOBS")
 }
 
 # Packages made from the same commit are the same bytes: file times, PE time stamps and

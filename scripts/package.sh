@@ -34,7 +34,7 @@ fi
 # dpkg-shlibdeps and the file tool compute Depends; the rest check the package.
 ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" dpkg-dev file lintian desktop-file-utils appstream
 ivl_source_date_epoch
-IVL_BUILD_TYPE=Release ivl_build "$IVL_ROOT/build-release" -DBUILD_TESTING=OFF
+ivl_build release
 rm -f "$IVL_ROOT"/build-release/*.deb
 (cd "$IVL_ROOT/build-release" && cpack -G DEB >/dev/null)
 deb=$(ls "$IVL_ROOT"/build-release/*.deb)

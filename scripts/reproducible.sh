@@ -2,7 +2,8 @@
 # Builds the packages twice, from two fresh copies of the tree in different folders, at
 # least a second apart, and compares them byte for byte; on a difference it names the
 # file and, where diffoscope is installed, shows where they differ:
-#   bash scripts/reproducible.sh deb       # the .deb (Debian or Ubuntu)
+#   bash scripts/reproducible.sh deb       # the .deb (Debian or Ubuntu), checked and then
+#                                          # left in build-release/ as package.sh leaves it
 #   bash scripts/reproducible.sh deb --release trixie   # the .deb built in a Debian 13 root
 #   bash scripts/reproducible.sh windows   # the zip and the setup program, unsigned
 #                                          # (IVL_QT_MINGW as for scripts/windows.sh)
@@ -70,3 +71,11 @@ for pattern in "${packages[@]}"; do
 done
 [ "$differ" -eq 0 ] || { echo "the two builds differ"; exit 1; }
 echo "the two builds are the same, byte for byte"
+if [ "$kind" = deb ]; then
+    # Each build was checked as package.sh checks it: the first one's packages are the
+    # release's, where package.sh leaves them, so nothing needs building a third time.
+    mkdir -p "$IVL_ROOT/$out"
+    rm -f "$IVL_ROOT/$out"/*.deb
+    cp "${copies[0]}/$out"/*.deb "${copies[0]}/$out/SHA256SUMS" "$IVL_ROOT/$out/"
+    echo "the packages are in $out/"
+fi

@@ -3,5 +3,5 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}"
-ivl_build "$IVL_ROOT/build"
+ivl_build dev
 exec "$IVL_ROOT/build/app/ironvale-mod-installer"

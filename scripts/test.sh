@@ -6,11 +6,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" "${IVL_TEST_PACKAGES[@]}"
 
 echo "== Build (warnings are errors)"
-ivl_build "$IVL_ROOT/build" -DIVL_WARNINGS_AS_ERRORS=ON
+ivl_build dev -DIVL_WARNINGS_AS_ERRORS=ON
 echo "== Tests"
 ctest --test-dir "$IVL_ROOT/build" --output-on-failure -j"$IVL_JOBS"
 
 echo "== Build with AddressSanitizer and UndefinedBehaviorSanitizer"
-IVL_BUILD_TYPE=Debug ivl_build "$IVL_ROOT/build-sanitize" -DIVL_SANITIZE=ON -DIVL_WARNINGS_AS_ERRORS=ON
+ivl_build sanitize
 echo "== Tests under the sanitizers"
 ctest --test-dir "$IVL_ROOT/build-sanitize" --output-on-failure -j"$IVL_JOBS"

@@ -82,10 +82,7 @@ fi
 
 ivl_source_date_epoch
 echo "== Configure and build for Windows (warnings are errors; dated $(date -u -d "@$SOURCE_DATE_EPOCH" '+%F %T') UTC)"
-cmake -S "$IVL_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-    -DIVL_WARNINGS_AS_ERRORS=ON -DBUILD_TESTING="$($packages_only && echo OFF || echo ON)" >/dev/null
-cmake --build "$build" -j"$IVL_JOBS"
+ivl_build windows -DBUILD_TESTING="$($packages_only && echo OFF || echo ON)"
 
 # The zip and the setup program, and SHA256SUMS of them as released (signed, where a
 # certificate was given: the setup signs itself while CPack makes it).
