@@ -1,7 +1,7 @@
 // The themes on a real desktop, light or dark: the program starts light, "Темна" is
 // dark and "Світла" light again, as the screen shows the window. Run once per desktop
 // by tests/desktop.sh, which makes the desktop and names it in IVL_DESKTOP.
-#include "testenv.h"
+#include "windowfixture.h"
 #include "theme.h"
 
 #include <QAction>

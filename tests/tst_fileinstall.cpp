@@ -1,8 +1,8 @@
 // Installing one mod file: the outcome, the message, and what is left on disk,
 // above all when the copy fails. Real failures only: CI runs as root.
+#include "corefixture.h"
 #include "longpath.h"
 #include "modinstallerapp.h"
-#include "testenv.h"
 #ifdef Q_OS_LINUX
 #include "testvolumes.h"
 #endif
@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -38,21 +37,10 @@
 
 namespace {
 
-const QByteArray oldCopy = "the copy that was installed before";
-const QString copyFailed = "Не вдалося скопіювати файл: ";
 // A temporary that an ended run left, and names of the player's that only look like one.
 const QString leftover = ".ivl-install-0123456789abcdef.part";
 const QStringList lookAlikes
     = {".ivl-install-0123456789abcdef.part.txt", "ivl-install-0123456789abcdef.part"};
-
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator rng(42);
-    for (char &c : bytes)
-        c = char(rng.bounded(256));
-    return bytes;
-}
 
 #ifdef Q_OS_UNIX
 // Lowers the largest file this process may write, as a full disk would stop it.
@@ -177,19 +165,20 @@ void TestFileInstall::outcomeAndWhatIsLeft_data()
     QTest::newRow("source missing")
         << "no source" << mod << false << "Вихідний файл мода не знайдено.";
     QTest::newRow("source replaced by a folder")
-        << "source is folder" << mod << false << copyFailed + mod;
+        << "source is folder" << mod << false << copyFailedMessage(mod);
     QTest::newRow("destination name taken by a folder")
-        << "destination is folder" << mod << false << copyFailed + mod;
+        << "destination is folder" << mod << false << copyFailedMessage(mod);
     QTest::newRow("destination name links to a folder")
-        << "link to a folder" << mod << false << copyFailed + mod;
+        << "link to a folder" << mod << false << copyFailedMessage(mod);
     QTest::newRow("destination folder missing")
-        << "no target folder" << mod << false << copyFailed + mod;
-    QTest::newRow("disk full") << "file size limit" << mod << false << copyFailed + mod;
-    QTest::newRow("read-only destination") << "read-only mount" << mod << false << copyFailed + mod;
+        << "no target folder" << mod << false << copyFailedMessage(mod);
+    QTest::newRow("disk full") << "file size limit" << mod << false << copyFailedMessage(mod);
+    QTest::newRow("read-only destination")
+        << "read-only mount" << mod << false << copyFailedMessage(mod);
     QTest::newRow("old copy held open by the game")
-        << "held open" << mod << false << copyFailed + mod;
+        << "held open" << mod << false << copyFailedMessage(mod);
     QTest::newRow("old copy read-only")
-        << "read-only attribute" << mod << false << copyFailed + mod;
+        << "read-only attribute" << mod << false << copyFailedMessage(mod);
     QTest::newRow("old copy held 200 ms by a scanner") << "held briefly" << mod << true << "";
     QTest::newRow("old copy held 200 ms, delete shared")
         << "held briefly, delete shared" << mod << true << "";
@@ -405,14 +394,7 @@ void TestFileInstall::endedMidCopyLeavesTheOldCopy()
     ScratchDir work;
     const QString target = work.filePath("game/res_mods/1.0");
     writeFile(target + "/big.mod", oldCopy);
-    makeDirs(work.filePath("Mods"));
-    {
-        QFile mod(work.filePath("Mods/big.mod"));
-        QVERIFY(mod.open(QIODevice::WriteOnly));
-        const QByteArray block = randomBytes(1 << 20);
-        for (int mib = 0; mib < 1024; ++mib)
-            QVERIFY(mod.write(block) == block.size());
-    }
+    writeLargeMod(work.filePath("Mods/big.mod"));
 
     QString why;
     QVERIFY2(killInstallMidCopy("big.mod", target, &why), qPrintable(why));

@@ -3,13 +3,12 @@
 // FAT32 (fusefat) and a passthrough (bindfs), and a share whose full quota refuses
 // the data only when it has to reach the server. Real mounts, so Linux and root;
 // where the machine does not allow one, its case says why it skips.
+#include "corefixture.h"
 #include "modinstallerapp.h"
-#include "testenv.h"
 #include "testvolumes.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -19,18 +18,10 @@
 namespace {
 
 const QString modName = "mod.zip";
-const QByteArray oldCopy = "the copy that was installed before";
 // File systems that keep unnamed files (O_TMPFILE) and Unix permission bits.
 const QStringList unixKinds = {"ext4", "btrfs", "xfs", "tmpfs"};
 // Players' drives of other systems, through FUSE.
 const QStringList otherKinds = {"ntfs-3g", "exfat", "fat32", "bindfs"};
-
-QByteArray randomBytes(qint64 size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
-    return bytes;
-}
 
 void addKinds(const QStringList &kinds)
 {
@@ -80,10 +71,7 @@ private:
 void TestFileSystems::initTestCase()
 {
     m_bigMod = m_shared.filePath("big.mod");
-    QFile mod(m_bigMod);
-    QVERIFY(mod.open(QIODevice::WriteOnly));
-    for (int mib = 0; mib < 1024; ++mib)
-        QVERIFY(mod.write(randomBytes(1 << 20, mib)) == 1 << 20);
+    writeLargeMod(m_bigMod);
 }
 
 void TestFileSystems::installsAndReplaces()
@@ -149,7 +137,7 @@ void TestFileSystems::failureKeepsTheOldCopy()
     QVERIFY2(!installer.installModFile(modName, target),
              "the install reported success for a copy that did not arrive whole");
     QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.first().first().toString(), "Не вдалося скопіювати файл: " + modName);
+    QCOMPARE(failed.first().first().toString(), copyFailedMessage(modName));
     QCOMPARE(listing(target), before);
     QCOMPARE(readFile(target + '/' + modName), oldCopy);
 }

@@ -1,6 +1,6 @@
 // Choosing the game folder: the search's three outcomes and the manual pick.
 #include "modaldriver.h"
-#include "testenv.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 // One press of the install button: the boxes in order and the status text after.
 #include "modaldriver.h"
-#include "testenv.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QLineEdit>

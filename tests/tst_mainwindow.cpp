@@ -1,7 +1,7 @@
 // Every button and menu item reaches its slot, the meta-object contract holds, and
 // a player with a screen reader or only a keyboard gets every control and message.
 #include "modaldriver.h"
-#include "testenv.h"
+#include "windowfixture.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,6 +1,6 @@
 // The window's mod list, its count message and the open-folder button.
 #include "modaldriver.h"
-#include "testenv.h"
+#include "windowfixture.h"
 
 #include <QDir>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 // Themes, the settings dialog and the About box.
 #include "modaldriver.h"
-#include "testenv.h"
+#include "windowfixture.h"
 #include "theme.h"
 
 #include <QAbstractButton>

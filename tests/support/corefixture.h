@@ -1,18 +1,11 @@
 #pragma once
 
-#include "mainwindow.h"
-#include "modinstallerapp.h"
-
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QUrl>
 
-class QAction;
-class QListWidget;
-class QPushButton;
+// What the suites of the installer core share; no Widgets here.
 
 // A fresh temporary folder that is the working directory for as long as this
 // object lives, optionally holding Mods/<name> files (content: the name).
@@ -32,7 +25,18 @@ private:
     QString m_previous;
 };
 
+// What a test finds installed before it installs again, and the failed copy's message.
+inline const QByteArray oldCopy = "the copy that was installed before";
+inline QString copyFailedMessage(const QString &modName)
+{
+    return QStringLiteral("Не вдалося скопіювати файл: ") + modName;
+}
+
 void writeFile(const QString &path, const QByteArray &bytes);
+// The same bytes for the same size and seed, in every run.
+QByteArray randomBytes(qint64 size, quint32 seed = 42);
+// 1 GiB of random bytes at `path`: a copy of it takes long enough to be interrupted.
+void writeLargeMod(const QString &path);
 // Hides a file the platform's way: the leading dot of its name does it on Linux,
 // the hidden attribute on Windows.
 void hideFile(const QString &path);
@@ -43,47 +47,6 @@ void makeOld(const QString &path);
 // Every entry of a folder, hidden ones included, sorted: what a test expects to
 // find there and nothing else.
 QStringList listing(const QString &dir);
-
-// Catches what the program hands to QDesktopServices::openUrl, so no file
-// manager is started by a test.
-class UrlCatcher final : public QObject
-{
-    Q_OBJECT
-
-public:
-    UrlCatcher();
-    ~UrlCatcher() override;
-    // From now on openUrl fails, as where the desktop has no file manager to open it.
-    void refuse();
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url);
-};
-
-// The program as main() builds it, in a scratch working directory.
-class WindowFixture
-{
-public:
-    explicit WindowFixture(const QStringList &modFiles = {});
-
-    QPushButton *button(const QString &text) const;
-    QAction *action(const QString &text) const; // searched through all menus
-    QListWidget *modList() const;
-    QString status() const;
-    QString gamePath() const;
-    QStringList mods() const;
-    // Sets the game path the way the search does when it finds one folder.
-    void setGamePath(const QString &path);
-
-    ScratchDir work;
-    UrlCatcher urls;
-    ModInstallerApp installer;
-    MainWindow window;
-};
-
-// Closes any window or dialog a test left open and reports whether there was one.
-bool closeStrayWindows();
 
 // True in the run where tests/wine-run.sh --drive-d has made an empty scratch
 // folder drive D:; only then may a test write to D:.
