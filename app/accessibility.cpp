@@ -88,9 +88,11 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
                                       Qt::QueuedConnection);
         break;
     case QEvent::Hide:
-        if (qobject_cast<QDialog *>(watched) && static_cast<QWidget *>(watched)->isWindow())
+        if (auto *dialog = qobject_cast<QDialog *>(watched); dialog && dialog->isWindow()) {
+            closePopupsOf(dialog);
             QMetaObject::invokeMethod(this, &WindowAccessibility::regainFocus,
                                       Qt::QueuedConnection);
+        }
         break;
     default:
         break;
@@ -121,6 +123,19 @@ void WindowAccessibility::sayCurrentMod()
     QAccessibleEvent focus(m_modList, QAccessible::Focus);
     focus.setChild(row);
     QAccessible::updateAccessibility(&focus);
+}
+
+// Enter in the folder dialog's field closes it with the completion list still open, and Qt
+// drops the window's activation that comes while a popup is open.
+void WindowAccessibility::closePopupsOf(QWidget *dialog)
+{
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        // A completion list has no parent, but the field as its focus proxy.
+        const QWidget *owner = popup->parentWidget() ? popup->parentWidget() : popup->focusProxy();
+        if (!owner || owner->window() != dialog)
+            return;
+        popup->hide();
+    }
 }
 
 // A dialog closed: the window is active again, with a control focused, unless another

@@ -28,6 +28,7 @@ protected:
 private:
     void openMenuBar();
     void sayCurrentMod();
+    static void closePopupsOf(QWidget *dialog);
     void regainFocus();
 
     QMainWindow *m_window;
