@@ -7,22 +7,17 @@
 #include "testvolumes.h"
 #endif
 
-#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <filesystem>
-#include <optional>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
-#include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
 #include <QScopeGuard>
@@ -128,6 +123,61 @@ private:
 };
 #endif
 
+// Mods/<modName> and an install of it into `folder` of a scratch working directory.
+struct Install
+{
+    explicit Install(const QString &mod = "mod.zip", const QString &folder = "game/res_mods/1.0")
+        : modName(mod)
+        , source(work.filePath("Mods/" + mod))
+        , target(work.filePath(folder))
+        , installed(target + '/' + mod)
+    {
+        makeDirs(target);
+        writeFile(source, newBytes);
+    }
+
+    // Installs; says "installed" or the error message, and whatever broke the rules of
+    // every install: one signal that agrees with the result, the mod library untouched.
+    QString run()
+    {
+        const QStringList mods = listing(work.filePath("Mods"));
+        const QByteArray modBytes = readFile(source);
+        QSignalSpy done(&installer, &ModInstallerApp::installationComplete);
+        QSignalSpy failed(&installer, &ModInstallerApp::errorOccurred);
+        const bool result = installer.installModFile(modName, target);
+        if (done.count() + failed.count() != 1 || result != (done.count() == 1))
+            return "not one signal that agrees with the result";
+        if (listing(work.filePath("Mods")) != mods || readFile(source) != modBytes)
+            return "the mod library changed";
+        return result ? (done.first().first() == modName ? "installed" : "another name")
+                      : failed.first().first().toString();
+    }
+
+    // Succeeds, and the mod's bytes are all that stands there, not hidden.
+    void installsAlone()
+    {
+        QCOMPARE(run(), "installed");
+        QCOMPARE(listing(target), QStringList{modName});
+        QCOMPARE(readFile(installed), newBytes);
+        QVERIFY(!QFileInfo(installed).isHidden());
+    }
+
+    // Fails with `message`, the destination folder as it was.
+    void failsKeepingAll(const QString &message)
+    {
+        const QStringList before = listing(target);
+        const QByteArray oldBytes = readFile(installed);
+        QCOMPARE(run(), message);
+        QCOMPARE(listing(target), before);
+        QCOMPARE(readFile(installed), oldBytes);
+    }
+
+    ScratchDir work;
+    ModInstallerApp installer;
+    const QByteArray newBytes = randomBytes(300 * 1024);
+    const QString modName, source, target, installed;
+};
+
 } // namespace
 
 class TestFileInstall : public QObject
@@ -135,219 +185,266 @@ class TestFileInstall : public QObject
     Q_OBJECT
 
 private slots:
-    void outcomeAndWhatIsLeft_data();
-    void outcomeAndWhatIsLeft();
+    void installsAndReplaces_data();
+    void installsAndReplaces();
+    void hardLinkToTheSourceStays();
+#ifdef Q_OS_UNIX
+    void linkAtTheModsName_data();
+    void linkAtTheModsName();
+    void diskFullKeepsTheOldCopy();
+#endif
+#ifdef Q_OS_LINUX
+    void readOnlyVolumeKeepsTheOldCopy();
+#endif
+    void sourceMissing();
+    void sourceReplacedByAFolder();
+    void folderAtTheModsNameStays();
+    void destinationFolderMissing();
+    void sweepsAnEndedRunsLeftover();
+    void leavesALeftoverInUse();
+#ifdef Q_OS_WIN
+    void oldCopyHeldByAnotherProgram_data();
+    void oldCopyHeldByAnotherProgram();
+    void scannerOpensEveryNewFile();
+    void readOnlyOldCopyStays();
     void endedMidCopyLeavesTheOldCopy();
+#endif
     void win32CallsGetLongPaths_data();
     void win32CallsGetLongPaths();
 };
 
-void TestFileInstall::outcomeAndWhatIsLeft_data()
+void TestFileInstall::installsAndReplaces_data()
 {
-    QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("modName");
-    QTest::addColumn<bool>("succeeds");
-    QTest::addColumn<QString>("message"); // errorOccurred's text; empty on success
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("oldCopy");
 
-    const QString mod = "mod.zip";
-    QTest::newRow("new copy replaces the old") << "plain" << mod << true << "";
-    QTest::newRow("nothing installed before") << "no old copy" << mod << true << "";
-    QTest::newRow("Cyrillic name with spaces") << "plain"
-                                               << "Мій мод для Ironvale v2.zip" << true << "";
-    QTest::newRow("250-byte name") << "plain" << QString(123, u'я') + ".zip" << true << "";
-    QTest::newRow("destination path over 300 characters") << "deep" << mod << true << "";
-    QTest::newRow("Mods is the destination") << "into Mods" << mod << true << "";
-    QTest::newRow("destination links to the source") << "link to source" << mod << true << "";
-    QTest::newRow("destination is a hard link to the source")
-        << "hard link to source" << mod << true << "";
-    QTest::newRow("destination name links to another file, which stays")
-        << "link to a file" << mod << true << "";
-    QTest::newRow("source missing")
-        << "no source" << mod << false << "Вихідний файл мода не знайдено.";
-    QTest::newRow("source replaced by a folder")
-        << "source is folder" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("destination name taken by a folder")
-        << "destination is folder" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("destination name links to a folder")
-        << "link to a folder" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("destination folder missing")
-        << "no target folder" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("disk full") << "file size limit" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("read-only destination")
-        << "read-only mount" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("old copy held open by the game")
-        << "held open" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("old copy read-only")
-        << "read-only attribute" << mod << false << copyFailedMessage(mod);
-    QTest::newRow("old copy held 200 ms by a scanner") << "held briefly" << mod << true << "";
-    QTest::newRow("old copy held 200 ms, delete shared")
-        << "held briefly, delete shared" << mod << true << "";
-    QTest::newRow("scanner opens every new file") << "scanner" << mod << true << "";
-    QTest::newRow("leftover of an ended run swept") << "stale leftover" << mod << true << "";
-    QTest::newRow("leftover still being written stays") << "leftover in use" << mod << true << "";
+    const QString game = "game/res_mods/1.0";
+    QTest::newRow("new copy replaces the old") << "mod.zip" << game << true;
+    QTest::newRow("nothing installed before") << "mod.zip" << game << false;
+    QTest::newRow("Cyrillic name with spaces") << "Мій мод для Ironvale v2.zip" << game << true;
+    QTest::newRow("250-byte name") << QString(123, u'я') + ".zip" << game << true;
+    // Beyond MAX_PATH (260), where Windows wants the \\?\ form of the path.
+    QString deep = game;
+    for (char folder = 'a'; deep.size() <= 300; ++folder)
+        deep += '/' + QString(60, QLatin1Char(folder));
+    QTest::newRow("destination path over 300 characters") << "mod.zip" << deep << true;
+    QTest::newRow("Mods is the destination") << "mod.zip"
+                                             << "Mods" << false;
 }
 
-void TestFileInstall::outcomeAndWhatIsLeft()
+void TestFileInstall::installsAndReplaces()
 {
-    QFETCH(QString, situation);
     QFETCH(QString, modName);
-    QFETCH(bool, succeeds);
-    QFETCH(QString, message);
+    QFETCH(QString, folder);
+    QFETCH(bool, oldCopy);
 
-    ScratchDir work;
-#ifdef Q_OS_LINUX
-    TestVolumes mounts;
-#endif
-    ModInstallerApp installer;
-    const QByteArray newBytes = randomBytes(situation == u"file size limit" ? 1 << 20 : 300 * 1024);
-    const QString source = work.filePath("Mods/" + modName);
-    QString target = work.filePath(situation == u"into Mods" ? "Mods" : "game/res_mods/1.0");
-    if (situation == u"deep") {
-        // Beyond MAX_PATH (260), where Windows wants the \\?\ form of the path.
-        for (char folder = 'a'; target.size() <= 300; ++folder)
-            target += u'/' + QString(60, QLatin1Char(folder));
-    }
-    const QString installed = target + u'/' + modName;
-    makeDirs(target);
-#ifdef Q_OS_WIN
-    // A read-only copy is made writable again before the scratch folder goes, which
-    // it would outlive; the other programs let go of their files before that too.
-    const std::wstring installedW = QDir::toNativeSeparators(installed).toStdWString();
-    const auto unlock
-        = qScopeGuard([&] { SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_NORMAL); });
-    OtherPrograms others;
-#endif
-    QStringList kept; // the player's files that a successful install leaves beside the mod
-    const QString elsewhere = work.filePath("elsewhere/other.zip"); // where a link leads
-
-    if (situation == u"source is folder")
-        makeDirs(source + "/inner");
-    else if (situation != u"no source")
-        writeFile(source, newBytes);
-
-    if (situation == u"destination is folder") {
-        writeFile(installed + "/keep.txt", oldCopy);
-    } else if (situation == u"link to source") {
-#ifdef Q_OS_WIN
-        QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
-#endif
-        QVERIFY(QFile::link(source, installed));
-    } else if (situation == u"hard link to source") {
-        std::error_code error;
-        std::filesystem::create_hard_link(QFileInfo(source).filesystemFilePath(),
-                                          QFileInfo(installed).filesystemFilePath(), error);
-        QVERIFY2(!error, error.message().c_str());
-    } else if (situation == u"link to a file" || situation == u"link to a folder") {
-#ifdef Q_OS_WIN
-        QSKIP("QFile::link makes shell shortcuts on Windows, not symbolic links");
-#endif
-        const bool toFolder = situation.endsWith(u"folder");
-        writeFile(toFolder ? elsewhere + "/keep.txt" : elsewhere, oldCopy);
-        QVERIFY(QFile::link(elsewhere, installed));
-    } else if (situation.startsWith(u"held") || situation == u"read-only attribute"
-               || situation == u"scanner") {
-#ifdef Q_OS_WIN
-        // What Windows will not let anyone replace: a copy that another program holds
-        // open (the game for good, a scanner for a moment), or one marked read-only.
-        writeFile(installed, oldCopy);
-        const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE
-            | (situation.endsWith(u"delete shared") ? FILE_SHARE_DELETE : 0);
-        if (situation == u"held open")
-            QVERIFY(others.hold(installed, share, -1));
-        else if (situation.startsWith(u"held briefly"))
-            QVERIFY(others.hold(installed, share, 200));
-        else if (situation == u"scanner")
-            others.scan(target);
-        else
-            QVERIFY(SetFileAttributesW(installedW.c_str(), FILE_ATTRIBUTE_READONLY));
-#else
-        QSKIP("only Windows refuses to replace a file that is open or read-only");
-#endif
-    } else if (situation == u"stale leftover" || situation == u"leftover in use") {
-        writeFile(installed, oldCopy);
-        writeFile(target + u'/' + leftover, "an ended run's partial copy");
-        hideFile(target + u'/' + leftover);
-        if (situation == u"stale leftover") {
-            for (const QString &name : lookAlikes) {
-                writeFile(target + u'/' + name, "the player's");
-                makeOld(target + u'/' + name);
-            }
-            makeOld(target + u'/' + leftover);
-            kept = lookAlikes;
-        } else {
-            // Another running copy of the program is writing it: on Windows it holds the
-            // file unshared; on Linux the name stands only a moment, so a fresh one stays.
-#ifdef Q_OS_WIN
-            QVERIFY(others.hold(target + u'/' + leftover, 0, -1));
-#endif
-            kept = QStringList{leftover};
-        }
-    } else if (situation == u"read-only mount") {
-#ifdef Q_OS_LINUX
-        QString why;
-        if (!mounts.mount("tmpfs", target, 4 << 20, &why))
-            QSKIP(qPrintable("cannot mount a tmpfs here: " + why));
-        writeFile(installed, oldCopy);
-        QVERIFY2(mounts.makeReadOnly(target, &why), qPrintable(why));
-#else
-        QSKIP("read-only tmpfs volumes are made on Linux only");
-#endif
-    } else if (situation == u"no target folder") {
-        QVERIFY(QDir(target).removeRecursively());
-    } else if (situation != u"no old copy" && situation != u"into Mods") {
-        writeFile(installed, oldCopy);
-    }
-    const QStringList targetBefore = listing(target);
-    const QStringList modsBefore = listing(work.filePath("Mods"));
-
-    QSignalSpy done(&installer, &ModInstallerApp::installationComplete);
-    QSignalSpy failed(&installer, &ModInstallerApp::errorOccurred);
-    bool result = false;
-    {
-#ifdef Q_OS_UNIX
-        std::optional<FileSizeLimit> limit;
-        if (situation == u"file size limit")
-            limit.emplace(64 * 1024);
-#else
-        if (situation == u"file size limit")
-            QSKIP("the file size limit is a POSIX resource limit");
-#endif
-        result = installer.installModFile(modName, target);
-    }
-
-    QCOMPARE(result, succeeds);
-    QCOMPARE(done.count() + failed.count(), 1);
-    if (succeeds)
-        QCOMPARE(done.first().first().toString(), modName);
-    else
-        QCOMPARE(failed.first().first().toString(), message);
-
-    // The mod library is never changed.
-    QCOMPARE(listing(work.filePath("Mods")), modsBefore);
-    if (situation != u"source is folder" && situation != u"no source")
-        QCOMPARE(readFile(source), newBytes);
-
-    // Nothing is left behind: exactly the mod's entry, or what was there before.
-    kept.append(modName);
-    kept.sort();
-    QCOMPARE(listing(target), succeeds ? kept : targetBefore);
-    if (situation == u"no target folder")
-        QVERIFY(!QFileInfo::exists(target));
-    else if (situation == u"destination is folder" || situation == u"link to a folder")
-        QCOMPARE(readFile(installed + "/keep.txt"), oldCopy);
-    else if (!succeeds)
-        QCOMPARE(readFile(installed), oldCopy);
-    else
-        QCOMPARE(readFile(installed), newBytes);
-    // The copy is hidden only while it is being written.
-    QVERIFY(!QFileInfo(installed).isHidden());
-    // A link's target is never written: the link itself is replaced.
-    if (situation == u"link to a file")
-        QCOMPARE(readFile(elsewhere), oldCopy);
-    // The same file reached by another name is left alone, link and all.
-    if (situation == u"hard link to source")
-        QCOMPARE(std::filesystem::hard_link_count(QFileInfo(source).filesystemFilePath()), 2u);
+    Install install(modName, folder);
+    if (oldCopy)
+        writeFile(install.installed, ::oldCopy);
+    install.installsAlone();
 }
+
+// The same file reached by another name is left alone, link and all.
+void TestFileInstall::hardLinkToTheSourceStays()
+{
+    Install install;
+    std::error_code error;
+    std::filesystem::create_hard_link(QFileInfo(install.source).filesystemFilePath(),
+                                      QFileInfo(install.installed).filesystemFilePath(), error);
+    QVERIFY2(!error, error.message().c_str());
+    QCOMPARE(install.run(), "installed");
+    QCOMPARE(std::filesystem::hard_link_count(QFileInfo(install.source).filesystemFilePath()), 2u);
+    QCOMPARE(readFile(install.installed), install.newBytes);
+}
+
+#ifdef Q_OS_UNIX
+void TestFileInstall::linkAtTheModsName_data()
+{
+    QTest::addColumn<QString>("leadsTo");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("link to the source") << "Mods/mod.zip" << true;
+    QTest::newRow("link to another file, which stays") << "elsewhere/other.zip" << true;
+    QTest::newRow("link to a folder, refused") << "elsewhere" << false;
+}
+
+// A link's target is never written: a link to a file is replaced, one to a folder refused.
+void TestFileInstall::linkAtTheModsName()
+{
+    QFETCH(QString, leadsTo);
+    QFETCH(bool, succeeds);
+
+    Install install;
+    const QString other = install.work.filePath("elsewhere/other.zip");
+    writeFile(other, oldCopy);
+    QVERIFY(QFile::link(install.work.filePath(leadsTo), install.installed));
+    if (succeeds) {
+        QCOMPARE(install.run(), "installed");
+        QCOMPARE(readFile(install.installed), install.newBytes);
+    } else {
+        install.failsKeepingAll(copyFailedMessage("mod.zip"));
+    }
+    QCOMPARE(readFile(other), oldCopy);
+    QCOMPARE(readFile(install.source), install.newBytes);
+}
+
+void TestFileInstall::diskFullKeepsTheOldCopy()
+{
+    Install install;
+    writeFile(install.source, randomBytes(1 << 20));
+    writeFile(install.installed, oldCopy);
+    FileSizeLimit limit(64 * 1024);
+    install.failsKeepingAll(copyFailedMessage("mod.zip"));
+}
+#endif
+
+#ifdef Q_OS_LINUX
+void TestFileInstall::readOnlyVolumeKeepsTheOldCopy()
+{
+    Install install;
+    TestVolumes volumes;
+    QString why;
+    if (!volumes.mount("tmpfs", install.target, 4 << 20, &why))
+        QSKIP(qPrintable("cannot mount a tmpfs here: " + why));
+    writeFile(install.installed, oldCopy);
+    QVERIFY2(volumes.makeReadOnly(install.target, &why), qPrintable(why));
+    install.failsKeepingAll(copyFailedMessage("mod.zip"));
+}
+#endif
+
+void TestFileInstall::sourceMissing()
+{
+    Install install;
+    QVERIFY(QFile::remove(install.source));
+    writeFile(install.installed, oldCopy);
+    install.failsKeepingAll("Вихідний файл мода не знайдено.");
+}
+
+void TestFileInstall::sourceReplacedByAFolder()
+{
+    Install install;
+    QVERIFY(QFile::remove(install.source));
+    makeDirs(install.source + "/inner");
+    writeFile(install.installed, oldCopy);
+    install.failsKeepingAll(copyFailedMessage("mod.zip"));
+}
+
+void TestFileInstall::folderAtTheModsNameStays()
+{
+    Install install;
+    writeFile(install.installed + "/keep.txt", oldCopy);
+    install.failsKeepingAll(copyFailedMessage("mod.zip"));
+    QCOMPARE(readFile(install.installed + "/keep.txt"), oldCopy);
+}
+
+void TestFileInstall::destinationFolderMissing()
+{
+    Install install;
+    QVERIFY(QDir(install.target).removeRecursively());
+    QCOMPARE(install.run(), copyFailedMessage("mod.zip"));
+    QVERIFY(!QFileInfo::exists(install.target));
+}
+
+// The sweep takes the program's own temporaries, once old enough to be an ended run's,
+// and never a player's file named almost alike.
+void TestFileInstall::sweepsAnEndedRunsLeftover()
+{
+    Install install;
+    writeFile(install.installed, oldCopy);
+    writeFile(install.target + '/' + leftover, "an ended run's partial copy");
+    hideFile(install.target + '/' + leftover);
+    makeOld(install.target + '/' + leftover);
+    for (const QString &name : lookAlikes) {
+        writeFile(install.target + '/' + name, "the player's");
+        makeOld(install.target + '/' + name);
+    }
+    QCOMPARE(install.run(), "installed");
+    QCOMPARE(listing(install.target), QStringList(lookAlikes) << "mod.zip");
+}
+
+// Another running copy of the program is writing it: on Windows it holds the file
+// unshared; on Linux the name stands only a moment, so a fresh one stays.
+void TestFileInstall::leavesALeftoverInUse()
+{
+    Install install;
+    writeFile(install.installed, oldCopy);
+    writeFile(install.target + '/' + leftover, "another run's partial copy");
+    hideFile(install.target + '/' + leftover);
+#ifdef Q_OS_WIN
+    OtherPrograms others;
+    QVERIFY(others.hold(install.target + '/' + leftover, 0, -1));
+#endif
+    QCOMPARE(install.run(), "installed");
+    QCOMPARE(listing(install.target), QStringList({leftover, "mod.zip"}));
+}
+
+#ifdef Q_OS_WIN
+void TestFileInstall::oldCopyHeldByAnotherProgram_data()
+{
+    QTest::addColumn<int>("heldMs"); // -1: for good
+    QTest::addColumn<bool>("shareDelete");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("held open by the game") << -1 << false << false;
+    QTest::newRow("held 200 ms by a scanner") << 200 << false << true;
+    QTest::newRow("held 200 ms, delete shared") << 200 << true << true;
+}
+
+// What Windows will not let anyone replace while another program holds it open: the
+// game for good, a scanner for a moment.
+void TestFileInstall::oldCopyHeldByAnotherProgram()
+{
+    QFETCH(int, heldMs);
+    QFETCH(bool, shareDelete);
+    QFETCH(bool, succeeds);
+
+    Install install;
+    writeFile(install.installed, oldCopy);
+    OtherPrograms others;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0);
+    QVERIFY(others.hold(install.installed, share, heldMs));
+    if (succeeds)
+        install.installsAlone();
+    else
+        install.failsKeepingAll(copyFailedMessage("mod.zip"));
+}
+
+void TestFileInstall::scannerOpensEveryNewFile()
+{
+    Install install;
+    writeFile(install.installed, oldCopy);
+    OtherPrograms others;
+    others.scan(install.target);
+    install.installsAlone();
+}
+
+void TestFileInstall::readOnlyOldCopyStays()
+{
+    Install install;
+    writeFile(install.installed, oldCopy);
+    const std::wstring installed = QDir::toNativeSeparators(install.installed).toStdWString();
+    QVERIFY(SetFileAttributesW(installed.c_str(), FILE_ATTRIBUTE_READONLY));
+    // Writable again before the scratch folder goes, which it would outlive.
+    const auto unlock
+        = qScopeGuard([&] { SetFileAttributesW(installed.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    install.failsKeepingAll(copyFailedMessage("mod.zip"));
+}
+
+// A player ends the program while it copies a large mod (Windows offers to, once the
+// window has not answered for 5 s): the old copy stays and nothing is left beside it.
+void TestFileInstall::endedMidCopyLeavesTheOldCopy()
+{
+    ScratchDir work;
+    const QString target = work.filePath("game/res_mods/1.0");
+    writeFile(target + "/big.mod", oldCopy);
+    writeLargeMod(work.filePath("Mods/big.mod"));
+
+    QString why;
+    QVERIFY2(killInstallMidCopy("big.mod", target, &why), qPrintable(why));
+
+    QCOMPARE(listing(target), QStringList{"big.mod"});
+    QCOMPARE(readFile(target + "/big.mod"), oldCopy);
+}
+#endif
 
 void TestFileInstall::win32CallsGetLongPaths_data()
 {
@@ -385,22 +482,6 @@ void TestFileInstall::win32CallsGetLongPaths()
     QFETCH(QString, workingDir);
     QFETCH(QString, expected);
     QCOMPARE(extendedLengthPath(path, workingDir), expected);
-}
-
-// A player ends the program while it copies a large mod (Windows offers to, once the
-// window has not answered for 5 s): the old copy stays and nothing is left beside it.
-void TestFileInstall::endedMidCopyLeavesTheOldCopy()
-{
-    ScratchDir work;
-    const QString target = work.filePath("game/res_mods/1.0");
-    writeFile(target + "/big.mod", oldCopy);
-    writeLargeMod(work.filePath("Mods/big.mod"));
-
-    QString why;
-    QVERIFY2(killInstallMidCopy("big.mod", target, &why), qPrintable(why));
-
-    QCOMPARE(listing(target), QStringList{"big.mod"});
-    QCOMPARE(readFile(target + "/big.mod"), oldCopy);
 }
 
 int main(int argc, char *argv[])
