@@ -14,7 +14,7 @@
 # signature is checked. --test-signing makes a throw-away self-signed certificate
 # for that when none is given, as CI does.
 # Needs MinGW-w64 (posix threads), CMake, Ninja, Wine, NSIS and unzip; the
-# real-window test and the package checks need Xvfb, openbox, xdotool, wmctrl, python3
+# real-window test and the package checks need Xvfb, openbox, xdotool, wmctrl, imagemagick
 # and icoutils; signing needs osslsigncode and openssl.
 set -euo pipefail
 

@@ -5,7 +5,7 @@
 #   realwindow.sh [--workdir DIR] [--screenshot PNG] [--while CMD] PLATFORM PROGRAM [LAUNCHER...]
 # PLATFORM is Qt's platform plugin (xcb, or windows for the .exe under Wine, with
 # LAUNCHER "wine"). The program starts in DIR, by default an empty scratch folder.
-# --screenshot saves the window's picture (needs python3). --while runs the shell
+# --screenshot saves the window's picture (needs ImageMagick's import). --while runs the shell
 # command CMD while the window is up, before it is closed; CMD must succeed.
 # Exits 77, which CTest reports as skipped, where the X11 tools are missing.
 set -uo pipefail
@@ -48,9 +48,7 @@ wait_until() {
 }
 
 # Let Xvfb pick a free display and tell us which.
-# With --screenshot it also keeps its screen as a window dump in $work/Xvfb_screen0.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp ${screenshot:+-fbdir "$work"} \
-    3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_until 60 test -s "$work/display" || fail "Xvfb did not start within 60 s: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
@@ -86,17 +84,9 @@ echo "window $window is up on $DISPLAY"
 echo "Mods and Info are in $run"
 
 if [ -n "$screenshot" ]; then
-    eval "$(xdotool getwindowgeometry --shell "$window")" # WIDTH and HEIGHT
-    # Its position as the pointer sees it: under a window manager's frame, the X and Y
-    # that getwindowgeometry reports count the frame's offset twice. The pointer goes
-    # to the left margin, not the menu bar, whose hover would highlight an entry.
-    xdotool mousemove --window "$window" 0 $((HEIGHT / 2))
-    eval "$(xdotool getmouselocation --shell)"
-    Y=$((Y - HEIGHT / 2))
-    xdotool mousemove 1279 799 # out of the picture
-    sleep 2 # let it paint
-    python3 "$here/../docs/screenshot/xwd_to_png.py" "$work/Xvfb_screen0" "$X" "$Y" "$WIDTH" "$HEIGHT" \
-        "$screenshot" || fail "no picture of the window"
+    xdotool mousemove 1279 799 # out of the picture: no hover highlight
+    sleep 2                    # let it paint
+    import -window "$window" "$screenshot" || fail "no picture of the window"
     echo "picture of the window: $screenshot"
 fi
 
