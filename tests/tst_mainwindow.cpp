@@ -6,9 +6,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
 #include <QLineEdit>
@@ -22,12 +20,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
-
-#ifdef Q_OS_WIN
-#include <QScopeGuard>
-
-#include <qt_windows.h>
-#endif
 
 class TestMainWindow : public QObject
 {
@@ -45,7 +37,6 @@ private slots:
     void statusMessagesAreSpoken();
     void listSaysItsCurrentMod();
     void iconResourceDecodes();
-    void executableCarriesTheIcon();
 };
 
 void TestMainWindow::cleanup()
@@ -419,43 +410,6 @@ void TestMainWindow::iconResourceDecodes()
     const QList<QSize> offered = app.window.windowIcon().availableSizes();
     for (int size : iconSizes)
         QVERIFY2(offered.contains(QSize(size, size)), qPrintable(QString::number(size)));
-}
-
-void TestMainWindow::executableCarriesTheIcon()
-{
-#ifndef Q_OS_WIN
-    QSKIP("only a Windows executable carries an icon of its own");
-#else
-    // Resolved against the starting folder: under Wine the build path is a Unix
-    // one, on the drive the test starts from.
-    const QString program
-        = QDir::toNativeSeparators(QFileInfo(IVL_PROGRAM_FILE).absoluteFilePath());
-    const HMODULE module
-        = LoadLibraryExW(reinterpret_cast<const wchar_t *>(program.utf16()), nullptr,
-                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    QVERIFY2(module, qPrintable(program));
-    const auto cleanup = qScopeGuard([module] { FreeLibrary(module); });
-
-    // The group lists one image per size: GRPICONDIR, then 14-byte entries whose
-    // first byte is the width (0 for 256).
-    const HRSRC group = FindResourceW(module, L"IDI_ICON1", MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
-    QVERIFY2(group, "the program has no icon IDI_ICON1");
-    const auto *directory = static_cast<const uchar *>(LockResource(LoadResource(module, group)));
-    QList<int> sizes;
-    for (int i = 0; i < qFromLittleEndian<quint16>(directory + 4); ++i)
-        sizes.append(directory[6 + 14 * i] ? directory[6 + 14 * i] : 256);
-    QCOMPARE(sizes, iconSizes);
-
-    for (int size : {16, 256}) {
-        const auto icon
-            = static_cast<HICON>(LoadImageW(module, L"IDI_ICON1", IMAGE_ICON, size, size, 0));
-        QVERIFY(icon);
-        const QImage image = QImage::fromHICON(icon);
-        DestroyIcon(icon);
-        QCOMPARE(image.size(), QSize(size, size));
-        QVERIFY(image.hasAlphaChannel());
-    }
-#endif
 }
 
 QTEST_MAIN(TestMainWindow)
