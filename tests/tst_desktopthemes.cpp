@@ -77,6 +77,9 @@ void TestDesktopThemes::lightDarkLight()
     WindowFixture app;
     const QString platformStyle = QApplication::style()->name();
     auto check = [&](const char *step, bool dark) {
+        // The palette within seconds; then what the screen shows, after a slow start too.
+        QTRY_VERIFY2(isDark(app.window.palette()) == dark,
+                 step + QByteArray(dark ? ": a light palette" : ": a dark palette"));
         QColor seen;
         QTRY_VERIFY2_WITH_TIMEOUT((seen = paintedBackground(app.window)).isValid()
                                       && (dark ? seen.lightness() < 80 : seen.lightness() > 160),
