@@ -72,8 +72,7 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::StatusTip:
-        // The window has no status tips of its own: the empty ones that menu items send
-        // while they are browsed would wipe the last workflow's message.
+        // Browsed menu items send empty tips, which would wipe the last message.
         return watched == m_window && static_cast<QStatusTipEvent *>(event)->tip().isEmpty();
     case QEvent::Show:
         if (watched == m_window && !m_shown) {
@@ -100,12 +99,10 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-// F10 tells the menu bar what a lone Alt does: its first menu is current but closed,
-// the arrows go from menu to menu, Escape gives the focus back.
+// F10 does what a lone Alt does: the first menu current but closed.
 void WindowAccessibility::openMenuBar()
 {
-    // The modifiers as the platform reports them, before the key: QKeyEvent flips Alt's
-    // own bit, so the menu bar sees Alt held while pressed and released after.
+    // Modifiers as the platform reports them: Alt held while pressed, not after.
     QKeyEvent altDown(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::NoModifier);
     QCoreApplication::sendEvent(m_window, &altDown);
     QKeyEvent altUp(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
@@ -138,8 +135,6 @@ void WindowAccessibility::closePopupsOf(QWidget *dialog)
     }
 }
 
-// A dialog closed: the window is active again, with a control focused, unless another
-// dialog or a menu took over.
 void WindowAccessibility::regainFocus()
 {
     if (!m_window->isVisible() || QApplication::activeModalWidget()

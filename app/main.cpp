@@ -13,7 +13,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Qt's own buttons and dialogs speak Ukrainian before any window exists.
     installQtTranslation(app);
-    // Light, as the program always starts, also on a dark desktop.
     Theme::applyLight();
     QGuiApplication::setWindowIcon(QIcon(u":/icon.ico"_s));
 

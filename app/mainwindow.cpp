@@ -30,7 +30,6 @@ const char aboutText[]
       "Радимо також наш застосунок IVL Replay Viewer для перегляду записів боїв.\n"
       "Сайт: https://ivl-mod-tools.example.org\n";
 
-// Every warning of the window: the same title, one OK button.
 void warn(QWidget *parent, const QString &text)
 {
     QMessageBox::warning(parent, u"Помилка"_s, text);
@@ -67,8 +66,7 @@ void MainWindow::setupUi()
 
     pathEdit = new QLineEdit(this);
     pathEdit->setPlaceholderText(u"Шлях до папки Ironvale_EU"_s);
-    // Screen readers name a field by its accessible name; a placeholder only
-    // describes it.
+    // A placeholder only describes a field to screen readers; this names it.
     pathEdit->setAccessibleName(pathEdit->placeholderText());
     pathEdit->setReadOnly(true);
     layout->addWidget(pathEdit);
@@ -132,8 +130,6 @@ void MainWindow::showStatus(const QString &text)
         access->announce(text);
 }
 
-// --- Game folder selection -------------------------------------------------
-
 void MainWindow::findIvlAutomatically()
 {
     showStatus(u"Пошук Ironvale, це може зайняти деякий час..."_s);
@@ -177,8 +173,6 @@ void MainWindow::selectIvlDirManually()
     warn(this, noResModsText);
 }
 
-// --- Mod list and Mods folder ----------------------------------------------
-
 void MainWindow::updateModList()
 {
     modList->clear();
@@ -206,8 +200,6 @@ void MainWindow::openModsFolder()
     }
     showStatus(u"Відкрито папку 'Mods'"_s);
 }
-
-// --- Installation ------------------------------------------------------------
 
 void MainWindow::installMod()
 {
@@ -250,7 +242,6 @@ void MainWindow::installMod()
         return;
 
     showStatus(u"Встановлення мода..."_s);
-    // The outcome comes back through the core's signals, already shown to the player.
     installer->installModFile(modName, targetDir);
 }
 
@@ -265,8 +256,6 @@ void MainWindow::handleError(const QString &message)
     QMessageBox::critical(this, u"Помилка"_s, message);
     showStatus(u"Помилка: "_s + message);
 }
-
-// --- Themes, settings and About ----------------------------------------------
 
 void MainWindow::setLightTheme()
 {

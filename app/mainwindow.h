@@ -35,8 +35,7 @@ private slots:
 private:
     void setupUi();
     void createMenus();
-    // Every status message goes through here: shown until the next one, and told to
-    // screen readers.
+    // Every status message: shown until the next one, and told to screen readers.
     void showStatus(const QString &text);
 
     ModInstallerApp *installer; // not owned: main creates it before the window

@@ -25,8 +25,7 @@ bool isDark(const QPalette &palette)
         > palette.color(QPalette::Window).lightness();
 }
 
-// Asks the platform for its colours of that scheme (Windows follows, the other desktops
-// here ignore it) and drops a light palette set over them before.
+// The platform's colours of that scheme (Windows follows it), without a palette set over them.
 void useColourScheme([[maybe_unused]] bool dark)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)

@@ -14,8 +14,7 @@ const QString temporaryPrefix = u".ivl-install-"_s;
 const QString temporarySuffix = u".part"_s;
 constexpr int temporaryDigits = 16;
 
-// Exactly the names unusedTemporaryName makes, and nothing a player could have
-// named almost alike.
+// Exactly the names unusedTemporaryName makes, nothing a player named almost alike.
 bool isOwnTemporaryName(const QString &name)
 {
     if (name.size() != temporaryPrefix.size() + temporaryDigits + temporarySuffix.size()
@@ -40,9 +39,7 @@ void removeLeftovers(const QDir &folder)
 
 } // namespace
 
-// A short hidden name (on Windows also the hidden attribute), so it fits even beside
-// a mod whose own name is close to the file system's limit, and a game scanning the
-// folder does not pick it up.
+// Short, so it fits beside a mod whose name nears the limit; hidden from the game.
 QString FileCopy::unusedTemporaryName(const QDir &folder)
 {
     for (;;) {
@@ -64,9 +61,7 @@ bool FileCopy::replaceWithCopy(const QString &source, const QString &destination
     if (FileCopy::isSameFile(source, destination))
         return true;
 
-    // A folder under the mod's name, or a link to one (or anything else that is not
-    // a file), is the player's: fail before copying. A link to a file, or one that
-    // leads nowhere, is replaced itself; its target is never written.
+    // A folder (or a link to one) is the player's; a link to a file is replaced, not followed.
     const QFileInfo destinationInfo(destination);
     if (destinationInfo.exists() && !destinationInfo.isFile())
         return false;

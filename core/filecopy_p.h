@@ -4,15 +4,13 @@
 
 class QDir;
 
-// What the shared part of the copy (filecopy.cpp) and each platform's part
-// (filecopy_unix.cpp, filecopy_win.cpp) give each other.
+// Between the shared part of the copy and each platform's.
 namespace FileCopy {
 
 // Shared: an unused name for a temporary in `folder`, .ivl-install-<16 hex>.part,
 // the only kind of name the sweep removes.
 QString unusedTemporaryName(const QDir &folder);
 
-// Per platform.
 bool isSameFile(const QString &a, const QString &b);
 // Copies the regular file `source` into a temporary beside `destination` and
 // renames it over `destination` once it is complete and on the disk; on failure

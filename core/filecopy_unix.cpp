@@ -46,8 +46,7 @@ public:
             ::close(m_fd);
         m_fd = fd;
     }
-    // On a network share or a FUSE drive, close can be the first to say that the
-    // data never arrived, so its answer counts. The descriptor is gone either way.
+    // A share or a FUSE drive may say only here that the data never arrived.
     bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
 
 private:
@@ -64,8 +63,7 @@ std::filesystem::path toFsPath(const QString &path)
     return QFileInfo(path).filesystemFilePath();
 }
 
-// The call is not made for these files (another file system, no such call on this
-// one) rather than failed: the next way of copying may work.
+// Not made for these files rather than failed: the next way of copying may work.
 bool isUnsupported(int error)
 {
     return error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS
@@ -74,10 +72,8 @@ bool isUnsupported(int error)
 
 enum class Transfer { Done, Unsupported, Failed };
 
-// Moves `size` bytes with one kind of call: `step(offset, count)` moves some of the
-// bytes from `offset` on and returns how many (or -1 with errno). A kind of call
-// that these files do not support says so before the first byte, so the next kind
-// starts afresh; anything else that stops it short ends the copy.
+// Moves `size` bytes by `step(offset, count)`, which returns how many it moved or -1.
+// Only a refusal before the first byte lets the next kind of call try.
 template<typename Step> Transfer transfer(off_t size, Step step)
 {
     off_t done = 0;
@@ -95,10 +91,8 @@ template<typename Step> Transfer transfer(off_t size, Step step)
     return Transfer::Done;
 }
 
-// The cheapest copy the two file systems allow: a reflink (btrfs, xfs: the copy
-// shares the mod's blocks and costs no time), a copy inside the kernel, on the
-// server for NFS 4.2 and SMB 3 (copy_file_range), sendfile, and last plain reads
-// and writes.
+// The cheapest copy there is: a reflink (btrfs, xfs), copy_file_range (on the server
+// for NFS 4.2 and SMB 3), sendfile, and last plain reads and writes.
 bool copyBytes(int in, int out, off_t size)
 {
 #ifdef Q_OS_LINUX
@@ -110,7 +104,6 @@ bool copyBytes(int in, int out, off_t size)
     });
     if (result != Transfer::Unsupported)
         return result == Transfer::Done;
-    // Writes at the file's own position, which nothing above has moved.
     result = transfer(size, [&](off_t at, size_t count) {
         off_t from = at;
         return ::sendfile(out, in, &from, count);
@@ -128,8 +121,6 @@ bool copyBytes(int in, int out, off_t size)
                         const ssize_t put = ::pwrite(out, buffer.data(), size_t(got), at);
                         if (put == got)
                             return put;
-                        // A plain file takes less than it is given only when the disk is full or
-                        // failing: that ends the copy.
                         if (put >= 0)
                             errno = ENOSPC;
                         return -1;
@@ -137,9 +128,8 @@ bool copyBytes(int in, int out, off_t size)
         == Transfer::Done;
 }
 
-// The copy's file in the destination's folder: unnamed where the file system offers
-// that (O_TMPFILE: a program ended mid-copy leaves nothing), else under a hidden name
-// of the sweep's kind. Linking an unnamed file in goes through /proc, as Qt's does.
+// Unnamed where the file system allows (a program ended mid-copy leaves nothing), else
+// under a hidden name of the sweep's kind.
 class Temporary
 {
 public:
@@ -155,8 +145,7 @@ public:
                 return;
         }
 #endif
-        // O_EXCL: a name taken since it was chosen makes this fail instead of
-        // overwriting somebody's file; O_NOFOLLOW: nor a link of that name.
+        // Never somebody's file or link that took the name meanwhile.
         nameIt();
         m_fd.reset(
             ::open(m_name.constData(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, 0600));
@@ -180,8 +169,6 @@ public:
         return m_fd.isValid();
     }
 
-    // Gives the file its name (if it has none yet), closes it and renames it over
-    // `destination`. Until the rename the destination is untouched.
     bool closeAndRenameOver(const QString &destination)
     {
         if (m_name.isEmpty()) {
@@ -197,9 +184,7 @@ public:
         if (!m_fd.close() || !renameOver(native(destination)))
             return false;
         m_name.clear();
-        // The rename itself reaches the disk, so that a power cut afterwards does
-        // not bring the old copy back. The copy is in place either way, so a folder
-        // that cannot be synced does not make the install a failure.
+        // So that a power cut does not bring the old copy back; the copy is in place anyway.
         const Fd folder(::open(native(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (folder.isValid())
             ::fsync(folder.get());
@@ -213,8 +198,7 @@ private:
             return true;
         if (errno != EEXIST)
             return false;
-        // Some FUSE drives (fusefat 0.3) rename only onto a free name: the old copy steps
-        // aside under a temporary name and comes back if the new one cannot take its place.
+        // fusefat 0.3 renames only onto a free name: the old copy steps aside meanwhile.
         const QByteArray aside = native(FileCopy::unusedTemporaryName(QDir(m_folder)));
         if (::rename(destination.constData(), aside.constData()) != 0)
             return false;
@@ -256,13 +240,10 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     Temporary out(destination);
     if (!out.isValid() || !copyBytes(in.get(), out.fd(), info.st_size))
         return false;
-    // The mod's permission bits, as a copy in a file manager keeps them; a file
-    // system without them (FAT) refuses, which costs nothing.
+    // As a file manager's copy keeps them; FAT refuses, which costs nothing.
     ::fchmod(out.fd(), info.st_mode & 0777);
 
-    // A share whose quota is full, or a failing disk, may take every write and only
-    // refuse the data here: then the old copy must stay. A file system that cannot
-    // sync at all says EINVAL.
+    // A full share or a failing disk may refuse the data only here; EINVAL: cannot sync.
     struct stat written
     {
     };
@@ -272,9 +253,7 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     return out.closeAndRenameOver(destination);
 }
 
-// A temporary stands under its name only for the moment before its rename, or on a
-// file system without unnamed files for as long as the copy takes: one older than
-// ten minutes was left by a run that ended there (a kill, a power cut).
+// A named temporary lives as long as its copy: one ten minutes old was left by an ended run.
 void FileCopy::removeLeftover(const QString &path)
 {
     if (QFileInfo(path).lastModified() < QDateTime::currentDateTime().addSecs(-10 * 60))

@@ -42,24 +42,21 @@ private:
     HANDLE m_handle;
 };
 
-// Win32 calls get the long form of every path, as Qt's file engine gives them, so
-// a destination deeper than MAX_PATH works.
+// The long form, as Qt's file engine uses, so paths deeper than MAX_PATH work.
 std::wstring win32Path(const QString &path)
 {
     return extendedLengthPath(path, QDir::currentPath()).toStdWString();
 }
 
-// Virus scanners, the search indexer and cloud-sync clients open new and replaced
-// files for a moment; what they hold makes a call fail with one of these errors.
+// What scanners, the indexer and sync clients cause while they glance at a file.
 bool isPassingLock(DWORD error)
 {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
         || error == ERROR_LOCK_VIOLATION;
 }
 
-// Runs `attempt` again while it fails for a lock that may pass and `worthRetrying`
-// agrees, waiting 10 ms, doubling up to 160 ms, for about a second in all: a glance
-// is over by then, a lock held by the game is not. GetLastError tells why it failed.
+// Retries `attempt` for about a second while a lock may pass: a glance is over by then,
+// the game's lock is not. GetLastError tells why it failed.
 template<typename Attempt, typename Condition>
 bool retryWhileLocked(Attempt attempt, Condition worthRetrying)
 {
@@ -95,7 +92,6 @@ bool clearHiddenAttribute(HANDLE file)
     FILE_BASIC_INFO info{};
     if (!GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info))
         return false;
-    // Zero times leave the file's times as they are.
     info.CreationTime.QuadPart = info.LastAccessTime.QuadPart = 0;
     info.LastWriteTime.QuadPart = info.ChangeTime.QuadPart = 0;
     info.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_HIDDEN);
@@ -106,7 +102,6 @@ bool clearHiddenAttribute(HANDLE file)
 
 bool renameOver(HANDLE file, const std::wstring &destination)
 {
-    // FILE_RENAME_INFO ends in the name; the buffer's spare bytes hold its terminator.
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t));
     auto *info = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
     info->ReplaceIfExists = TRUE;
@@ -116,8 +111,7 @@ bool renameOver(HANDLE file, const std::wstring &destination)
     return SetFileInformationByHandle(file, FileRenameInfo, info, DWORD(buffer.size()));
 }
 
-// The last part of the name an open file has now, or nothing where the file system
-// does not tell.
+// Empty where the file system does not tell.
 std::wstring currentFileName(HANDLE file)
 {
     std::vector<char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
@@ -142,14 +136,11 @@ bool copyContent(HANDLE in, HANDLE out)
             return false;
     }
     LARGE_INTEGER inSize{}, outSize{};
-    // A short write that goes unreported would otherwise become the installed copy.
     return FlushFileBuffers(out) && GetFileSizeEx(in, &inSize) && GetFileSizeEx(out, &outSize)
         && inSize.QuadPart == outSize.QuadPart;
 }
 
-// Takes the delete mark off and renames the temporary over `destination`. On failure the
-// mark is back on where it can be; elsewhere *deleteByName tells the caller to delete
-// the temporary by its name.
+// On failure the delete mark is back on, or *deleteByName says to delete it by name.
 bool renameIntoPlace(HANDLE out, bool marked, const std::wstring &destination,
                      const std::wstring &temporaryName, bool *deleteByName)
 {
@@ -158,8 +149,7 @@ bool renameIntoPlace(HANDLE out, bool marked, const std::wstring &destination,
     if (renameOver(out, destination))
         return true;
     const DWORD error = GetLastError();
-    // A drive that reconnected may report a rename that took effect: the mark must then
-    // not delete the new copy.
+    // A reconnected drive may report a rename that took effect.
     const std::wstring now = currentFileName(out);
     if (!now.empty() && now != temporaryName)
         return true;
@@ -176,7 +166,6 @@ bool renameIntoPlace(HANDLE out, bool marked, const std::wstring &destination,
 bool FileCopy::isSameFile(const QString &a, const QString &b)
 {
     auto open = [](const QString &path) {
-        // No access rights asked: only the file's identity is read.
         return CreateFileW(win32Path(path).c_str(), 0,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -185,8 +174,7 @@ bool FileCopy::isSameFile(const QString &a, const QString &b)
     const Handle second(open(b));
     if (!first.isValid() || !second.isValid())
         return false;
-    // The 128-bit id is the one that is unique on ReFS (a Dev Drive); the 64-bit index
-    // is where a file system has no such id (FAT, some network drives).
+    // The 128-bit id is unique on ReFS; the 64-bit index serves where there is none (FAT).
     FILE_ID_INFO x{}, y{};
     if (GetFileInformationByHandleEx(first.get(), FileIdInfo, &x, sizeof x)
         && GetFileInformationByHandleEx(second.get(), FileIdInfo, &y, sizeof y))
@@ -199,12 +187,8 @@ bool FileCopy::isSameFile(const QString &a, const QString &b)
         && u.nFileIndexLow == v.nFileIndexLow;
 }
 
-// The copy goes through one handle that nobody else can open, from creating the
-// temporary to renaming it over the destination: no scanner gets in between. The
-// temporary is marked for deletion from its first moment, so a player who ends the
-// program mid-copy leaves nothing behind; only the rename takes the mark off. The
-// content is flushed before the rename, so after a power cut the folder shows the
-// old copy or the new one, complete either way.
+// One unshared handle from creation to rename, marked for deletion until the rename: no
+// scanner gets in between, and a program ended mid-copy leaves nothing.
 bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
 {
     Handle in;
@@ -222,15 +206,12 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     const std::wstring temporaryW = win32Path(temporary);
     const std::wstring temporaryName = QFileInfo(temporary).fileName().toStdWString();
     const std::wstring destinationW = win32Path(destination);
-    // CREATE_NEW: a name taken since it was chosen makes this fail instead of
-    // overwriting somebody's file.
     Handle out(CreateFileW(temporaryW.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, 0,
                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN,
                            nullptr));
     if (!out.isValid())
         return false;
-    // Some drives (network shares among them) refuse the mark. Then the temporary is
-    // deleted by name on failure, and the next install sweeps one left by an ended run.
+    // Some shares refuse the mark: then it is deleted by name, or swept by the next install.
     const bool marked = setDeleteMark(out.get(), true);
     bool deleteByName = !marked;
 
@@ -248,8 +229,7 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     return ok;
 }
 
-// One that another running copy of the program still writes is open and cannot be
-// deleted; it is left to that copy.
+// One that another running copy still writes is open and cannot be deleted.
 void FileCopy::removeLeftover(const QString &path)
 {
     DeleteFileW(win32Path(path).c_str());

@@ -11,8 +11,7 @@ bool isDriveLetter(QChar c)
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
 }
 
-// "C:" for a drive path, "//server/share" for a UNC path, empty otherwise; the
-// rest of the path goes to `rest`.
+// "C:" or "//server/share", empty otherwise; what follows goes to `rest`.
 QString splitRoot(const QString &path, QString *rest)
 {
     if (path.startsWith(u"//"_s)) {
@@ -41,8 +40,7 @@ QString extendedLengthPath(const QString &path, const QString &workingDir)
     QString rest;
     QString root = splitRoot(slashed, &rest);
     if (root.isEmpty() || (!root.startsWith(u'/') && !rest.startsWith(u'/'))) {
-        // Relative, rooted on the working folder's drive ("/x"), or relative to a
-        // drive's current folder ("C:x", taken as the working folder if on that drive).
+        // Relative, "/x" on the working folder's drive, or "C:x" (the working folder there).
         QString baseRest;
         const QString baseRoot = splitRoot(QString(workingDir).replace(u'\\', u'/'), &baseRest);
         if (root.isEmpty() && rest.startsWith(u'/'))

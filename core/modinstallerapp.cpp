@@ -17,9 +17,7 @@ ModInstallerApp::ModInstallerApp(QObject *parent)
 
 void ModInstallerApp::ensureFolders()
 {
-    // Relative to the working directory on purpose: the player keeps Mods next
-    // to where the program is started. Failures surface later, where the folder
-    // is used, so mkdir's result is not needed here.
+    // Where the program is started; a failed mkdir shows later, where the folder is used.
     QDir workingDir;
     if (!workingDir.exists(u"Mods"_s))
         workingDir.mkdir(u"Mods"_s);

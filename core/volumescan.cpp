@@ -10,8 +10,6 @@ QStringList findIvlDirsOnRoots(const QList<VolumeRoot> &volumes)
     for (const VolumeRoot &volume : volumes) {
         if (!volume.ready || volume.readOnly)
             continue;
-        // Folders only, no hidden ones; the QDir's default sort (name, ignoring
-        // case) decides the order within one root.
         const QStringList names
             = QDir(volume.rootPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
         for (const QString &name : names) {
