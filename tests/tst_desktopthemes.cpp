@@ -1,8 +1,8 @@
 // The themes on a real desktop, light or dark: the program starts light, "Темна" is
 // dark and "Світла" light again, as the screen shows the window. Run once per desktop
 // by tests/desktop.sh, which makes the desktop and names it in IVL_DESKTOP.
-#include "windowfixture.h"
 #include "theme.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,7 +79,7 @@ void TestDesktopThemes::lightDarkLight()
     auto check = [&](const char *step, bool dark) {
         // The palette within seconds; then what the screen shows, after a slow start too.
         QTRY_VERIFY2(isDark(app.window.palette()) == dark,
-                 step + QByteArray(dark ? ": a light palette" : ": a dark palette"));
+                     step + QByteArray(dark ? ": a light palette" : ": a dark palette"));
         QColor seen;
         QTRY_VERIFY2_WITH_TIMEOUT((seen = paintedBackground(app.window)).isValid()
                                       && (dark ? seen.lightness() < 80 : seen.lightness() > 160),

@@ -38,8 +38,7 @@ const QStringList lookAlikes
     = {".ivl-install-0123456789abcdef.part.txt", "ivl-install-0123456789abcdef.part"};
 
 #ifdef Q_OS_UNIX
-// Lowers the largest file this process may write, as a full disk would stop it.
-// SIGXFSZ is ignored so the write fails with EFBIG instead of killing the test.
+// A full disk: writes past `bytes` fail with EFBIG (SIGXFSZ ignored).
 class FileSizeLimit
 {
 public:
@@ -429,8 +428,7 @@ void TestFileInstall::readOnlyOldCopyStays()
     install.failsKeepingAll(copyFailedMessage("mod.zip"));
 }
 
-// A player ends the program while it copies a large mod (Windows offers to, once the
-// window has not answered for 5 s): the old copy stays and nothing is left beside it.
+// Ended mid-copy (Windows offers to after 5 s without an answer): only the old copy stays.
 void TestFileInstall::endedMidCopyLeavesTheOldCopy()
 {
     ScratchDir work;

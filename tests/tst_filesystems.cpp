@@ -1,8 +1,5 @@
-// Installing on the file systems a player's game folder lives on: loop images of
-// ext4, btrfs and xfs, tmpfs, FUSE mounts of NTFS (ntfs-3g), exFAT (exfat-fuse),
-// FAT32 (fusefat) and a passthrough (bindfs), and a share whose full quota refuses
-// the data only when it has to reach the server. Real mounts, so Linux and root;
-// where the machine does not allow one, its case says why it skips.
+// Installing on the file systems a player's game folder lives on (see TestVolumes).
+// Real mounts, so Linux and root; where the machine does not allow one, a case skips.
 #include "corefixture.h"
 #include "modinstallerapp.h"
 #include "testvolumes.h"
@@ -142,9 +139,8 @@ void TestFileSystems::failureKeepsTheOldCopy()
     QCOMPARE(readFile(target + '/' + modName), oldCopy);
 }
 
-// A player ends the program mid-copy. Where the file system has unnamed files
-// nothing at all is left; elsewhere at most the program's own hidden temporary,
-// which the next install into that folder removes once it is ten minutes old.
+// A player ends the program mid-copy: nothing is left but, where there are no unnamed
+// files, the program's own hidden temporary, which the next install sweeps.
 void TestFileSystems::endedMidCopyLeavesNothingVisible()
 {
     QFETCH(QString, kind);
@@ -175,8 +171,7 @@ void TestFileSystems::endedMidCopyLeavesNothingVisible()
     QCOMPARE(listing(target), QStringList({"big.mod", "other.mod"}));
 }
 
-// Mods and the game on one btrfs or xfs volume: the copy is a reflink, as cp makes
-// one, sharing the mod's blocks (instant, and no space used twice).
+// Mods and the game on one btrfs or xfs volume: the copy shares the mod's blocks.
 void TestFileSystems::reflinkSharesTheModsBlocks()
 {
     QFETCH(QString, kind);

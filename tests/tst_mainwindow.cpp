@@ -164,9 +164,7 @@ void TestMainWindow::metaObjectContract()
     QCOMPARE(ModInstallerApp::staticMetaObject.className(), "ModInstallerApp");
 }
 
-// What a screen reader says of each control (its role and name, through Qt's
-// accessibility interface, which Windows' UI Automation and Linux's AT-SPI both
-// read), in the order Tab reaches them: the visual order, top to bottom.
+// Each control's role and name, as UI Automation and AT-SPI read them, in Tab order.
 void TestMainWindow::controlsHaveNamesInTabOrder()
 {
     WindowFixture app;
@@ -203,8 +201,7 @@ void TestMainWindow::controlsHaveNamesInTabOrder()
     QCOMPARE(said(app.window.statusBar()).section(':', 0, 0), "StatusBar");
 }
 
-// Browsing a menu sends the window empty status tips (its items have none); the last
-// workflow's message stays until the next workflow replaces it.
+// Browsing the menus sends empty status tips; the last message stays.
 void TestMainWindow::statusMessageSurvivesTheMenus()
 {
     WindowFixture app;
@@ -230,8 +227,7 @@ void TestMainWindow::menuBarKey_data()
     QTest::newRow("F10") << true;
 }
 
-// F10 does what a lone Alt does: the first menu current but closed, the arrows going
-// from menu to menu, Escape giving the focus back to the control that had it.
+// F10 does what a lone Alt does; Escape gives the focus back.
 void TestMainWindow::menuBarKey()
 {
     QFETCH(bool, f10);
@@ -289,8 +285,7 @@ private:
 static QStringList spoken;
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
-// What Orca speaks where there are no announcements: a notification object, each time
-// it is shown. Watched as events, which reach the test without a bridge.
+// Before announcements, Orca speaks a notification object each time it is shown.
 class NotificationsShown final : public QObject
 {
 public:
@@ -315,8 +310,7 @@ static void keepAnnouncements(QAccessibleEvent *event)
 }
 #endif
 
-// Each status message is also told to screen readers, wherever the focus is; the one
-// from start-up once the window is shown.
+// Every status message is spoken; the one from start-up once the window is shown.
 void TestMainWindow::statusMessagesAreSpoken()
 {
     spoken.clear();
@@ -347,8 +341,7 @@ static void keepFocus(QAccessibleEvent *event)
                    + (iface->state().selected ? QString(" (selected)") : QString()));
 }
 
-// Coming to the list, the screen reader is told its current mod last, after the list
-// itself; nothing is selected by it.
+// Coming to the list, its current mod is said last; nothing is selected by it.
 void TestMainWindow::listSaysItsCurrentMod()
 {
     if (!ListeningBridge::delivers())

@@ -1,6 +1,6 @@
 // Which files of Mods are mods, and in which order they are listed.
-#include "modinstallerapp.h"
 #include "corefixture.h"
+#include "modinstallerapp.h"
 
 #include <QDir>
 #include <QFile>

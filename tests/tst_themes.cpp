@@ -1,7 +1,7 @@
 // Themes, the settings dialog and the About box.
 #include "modaldriver.h"
-#include "windowfixture.h"
 #include "theme.h"
+#include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QApplication>

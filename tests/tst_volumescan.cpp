@@ -1,7 +1,7 @@
 // The automatic game search: the rules over volume records, and the real search
 // over tmpfs volumes mounted in a private mount namespace.
-#include "modinstallerapp.h"
 #include "corefixture.h"
+#include "modinstallerapp.h"
 #ifdef Q_OS_LINUX
 #include "testvolumes.h"
 #endif

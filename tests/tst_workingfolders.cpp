@@ -1,6 +1,6 @@
 // The installer creates its working folders in the current working directory.
-#include "modinstallerapp.h"
 #include "corefixture.h"
+#include "modinstallerapp.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -44,8 +44,7 @@ QByteArray readFile(const QString &path);
 void makeDirs(const QString &path);
 // Dates a file's last change two days back, as one left by an ended run would be.
 void makeOld(const QString &path);
-// Every entry of a folder, hidden ones included, sorted: what a test expects to
-// find there and nothing else.
+// Every entry of a folder, hidden ones included, sorted.
 QStringList listing(const QString &dir);
 
 // True in the run where tests/wine-run.sh --drive-d has made an empty scratch
@@ -55,11 +54,9 @@ inline bool haveScratchDriveD()
     return qEnvironmentVariableIsSet("IVL_TEST_DRIVE_D");
 }
 
-// A player who ends the program mid-copy, for the suites that try it: the test
-// program is started again as a child that installs Mods/<modName> into `target`
-// (in the current working directory) and is killed while the copy is under way.
-// False, with why, if the copy ended before it could be interrupted. A suite that
-// uses it begins its main() with installAsChildIfAsked.
+// Starts the test program again as a child that installs Mods/<modName> into `target`
+// and kills it mid-copy; false, with why, if that could not be done. A suite that uses
+// it begins its main() with installAsChildIfAsked.
 bool killInstallMidCopy(const QString &modName, const QString &target, QString *why);
 // In the child: installs as asked and returns the exit code; -1 in any other run.
 int installAsChildIfAsked(int argc, char *argv[]);
