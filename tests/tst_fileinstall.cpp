@@ -15,10 +15,6 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
-#endif
 #ifdef Q_OS_WIN
 #include <QScopeGuard>
 
@@ -36,31 +32,6 @@ namespace {
 const QString leftover = ".ivl-install-0123456789abcdef.part";
 const QStringList lookAlikes
     = {".ivl-install-0123456789abcdef.part.txt", "ivl-install-0123456789abcdef.part"};
-
-#ifdef Q_OS_UNIX
-// A full disk: writes past `bytes` fail with EFBIG (SIGXFSZ ignored).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-#endif
 
 #ifdef Q_OS_WIN
 // Other programs' handles on files. A thread's handle counts as another program's:
@@ -190,7 +161,6 @@ private slots:
 #ifdef Q_OS_UNIX
     void linkAtTheModsName_data();
     void linkAtTheModsName();
-    void diskFullKeepsTheOldCopy();
 #endif
 #ifdef Q_OS_LINUX
     void readOnlyVolumeKeepsTheOldCopy();
@@ -285,15 +255,6 @@ void TestFileInstall::linkAtTheModsName()
     }
     QCOMPARE(readFile(other), oldCopy);
     QCOMPARE(readFile(install.source), install.newBytes);
-}
-
-void TestFileInstall::diskFullKeepsTheOldCopy()
-{
-    Install install;
-    writeFile(install.source, randomBytes(1 << 20));
-    writeFile(install.installed, oldCopy);
-    FileSizeLimit limit(64 * 1024);
-    install.failsKeepingAll(copyFailedMessage("mod.zip"));
 }
 #endif
 
