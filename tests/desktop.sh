@@ -13,21 +13,9 @@ shift 3
 launcher=("$@")
 
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
-work=$(mktemp -d)
-xvfb=
-cleanup() {
-    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-end=$((SECONDS + 60))
-until [ -s "$work/display" ] || [ "$SECONDS" -ge "$end" ]; do sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start within 60 s: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")" IVL_DESKTOP=$desktop
+source "$(dirname "${BASH_SOURCE[0]}")/support/display.sh"
+start_xvfb
+export IVL_DESKTOP=$desktop
 
 case $desktop in
 plain | kde)

@@ -27,31 +27,8 @@ for tool in Xvfb openbox xdotool wmctrl; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-# Polls CMD until it succeeds, for up to SECONDS: a first start on a busy machine
-# (font caches, both cores taken) is slow, and a real failure still fails.
-wait_until() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$end" ] || return 1
-        sleep 0.1
-    done
-}
-
-# Let Xvfb pick a free display and tell us which.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-wait_until 60 test -s "$work/display" || fail "Xvfb did not start within 60 s: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
+source "$here/support/display.sh"
+start_xvfb
 
 openbox --sm-disable >"$work/wm.log" 2>&1 &
 pids+=($!)

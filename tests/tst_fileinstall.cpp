@@ -443,14 +443,6 @@ void TestFileInstall::win32CallsGetLongPaths()
     QCOMPARE(extendedLengthPath(path, workingDir), expected);
 }
 
-int main(int argc, char *argv[])
-{
-    if (const int code = installAsChildIfAsked(argc, argv); code >= 0)
-        return code;
-    QCoreApplication app(argc, argv);
-    TestFileInstall test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+IVL_TEST_MAIN_WITH_CHILD(TestFileInstall)
 
 #include "tst_fileinstall.moc"

@@ -196,13 +196,6 @@ void TestFileSystems::reflinkSharesTheModsBlocks()
     QVERIFY2(extents.contains("shared"), qPrintable(extents));
 }
 
-int main(int argc, char *argv[])
-{
-    if (const int code = installAsChildIfAsked(argc, argv); code >= 0)
-        return code;
-    QCoreApplication app(argc, argv);
-    TestFileSystems test;
-    return QTest::qExec(&test, argc, argv);
-}
+IVL_TEST_MAIN_WITH_CHILD(TestFileSystems)
 
 #include "tst_filesystems.moc"

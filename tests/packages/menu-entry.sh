@@ -6,23 +6,11 @@
 #   bash tests/packages/menu-entry.sh        (needs the package installed, Xvfb and gio)
 set -uo pipefail
 desktop=/usr/share/applications/ironvale-mod-installer.desktop
-fail() { echo "FAIL: $*"; exit 1; }
-wait_until() {
-    local end=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$end" ] || return 1
-        sleep 0.1
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/display.sh"
 [ -f "$desktop" ] || fail "$desktop is not installed"
 
-work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; pkill -f "^/usr/bin/ironvale-mod-installer" 2>/dev/null; rm -rf "$work"' EXIT
-wait_until 60 test -s "$work/display" || fail "Xvfb did not start within 60 s"
-export DISPLAY=":$(cat "$work/display")"
+trap 'cleanup; pkill -f "^/usr/bin/ironvale-mod-installer" 2>/dev/null' EXIT
+start_xvfb
 
 program_pid() { pgrep -n -f "^/usr/bin/ironvale-mod-installer"; }
 # launch HOME: starts the menu entry with that home folder and prints the folder the

@@ -56,7 +56,18 @@ inline bool haveScratchDriveD()
 
 // Starts the test program again as a child that installs Mods/<modName> into `target`
 // and kills it mid-copy; false, with why, if that could not be done. A suite that uses
-// it begins its main() with installAsChildIfAsked.
+// it uses IVL_TEST_MAIN_WITH_CHILD.
 bool killInstallMidCopy(const QString &modName, const QString &target, QString *why);
 // In the child: installs as asked and returns the exit code; -1 in any other run.
 int installAsChildIfAsked(int argc, char *argv[]);
+// QTEST_GUILESS_MAIN for such a suite.
+#define IVL_TEST_MAIN_WITH_CHILD(TestObject)                                                       \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        if (const int code = installAsChildIfAsked(argc, argv); code >= 0)                         \
+            return code;                                                                           \
+        QCoreApplication app(argc, argv);                                                          \
+        TestObject test;                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
