@@ -1,18 +1,13 @@
 #!/usr/bin/python3
-"""What a screen reader gets from the running program over the AT-SPI bus, as Orca
-would: the path field and the mod list by their names; a status message as an event
-after "Оновити список модів" is pressed through the bus; the list's current mod when
-the list gets the focus; and the window active with a control focused after the
-game-folder dialog is closed by Enter in its folder field.
+"""What a screen reader gets over AT-SPI, as Orca would: the controls by their names, a
+status message after "Оновити список модів", the list's current mod on coming to it, and
+the window active with a control focused after the folder dialog is closed by Enter.
 
     screenreader.py WORKDIR [--announcement]
 
-WORKDIR is the program's working folder: a mod is put in its Mods first, so the
-refresh has something new to say. With --announcement (Qt 6.8 and later) the
-message must come as an announcement; before that as a notification object shown,
-which Orca speaks. Keys are typed with xdotool (no keystroke listener: Qt 6.4's bridge
-leaks the keys it still waits on at exit, which the sanitizer build reports). Needs pyatspi (Debian: python3-pyatspi); every wait polls
-for up to 60 s.
+The message comes as an announcement with --announcement (Qt 6.8 on), else as a
+notification shown. Keys go through xdotool: with a keystroke listener Qt 6.4's bridge
+leaks the keys it still holds at exit. Every wait polls for up to 60 s.
 """
 import os
 import subprocess
