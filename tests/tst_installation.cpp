@@ -3,6 +3,7 @@
 #include "windowfixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,13 +20,22 @@ const QString question = "question | Підтвердження | Ви дійс�
                          "папку '1.0'? | Так Ні";
 const QString folderDialog = "folder dialog | Оберіть папку для встановлення мода";
 
-// Mods/mod.zip, a game folder with res_mods/1.0, the path set and the mod selected.
+const QString pickVersion = "pick:game/res_mods/1.0";
+
+// Mods/mod.zip, a game folder holding `game` ("x/" a folder, "x" a file), the path set and
+// the mod selected.
 struct Ready
 {
     WindowFixture app{QStringList{"mod.zip"}};
-    Ready()
+    explicit Ready(const QStringList &game = {"res_mods/1.0/"})
     {
-        makeDirs(app.work.filePath("game/res_mods/1.0"));
+        makeDirs(app.work.filePath("game"));
+        for (const QString &entry : game) {
+            if (entry.endsWith('/'))
+                makeDirs(app.work.filePath("game/" + entry));
+            else
+                writeFile(app.work.filePath("game/" + entry), "x");
+        }
         app.setGamePath(app.work.filePath("game"));
         app.modList()->setCurrentRow(0);
         app.window.statusBar()->showMessage(sentinel);
@@ -41,8 +51,10 @@ class TestInstallation : public QObject
 
 private slots:
     void cleanup();
-    void outcomes_data();
-    void outcomes();
+    void refusedBeforeAnyDialog_data();
+    void refusedBeforeAnyDialog();
+    void dialogsAndOutcome_data();
+    void dialogsAndOutcome();
     void opensInTheVersionThatSortsLast_data();
     void opensInTheVersionThatSortsLast();
     void rootDestinationHasAnEmptyName();
@@ -55,134 +67,134 @@ void TestInstallation::cleanup()
     QVERIFY2(!closeStrayWindows(), "a test left a window or dialog open");
 }
 
-void TestInstallation::outcomes_data()
+void TestInstallation::refusedBeforeAnyDialog_data()
 {
-    QTest::addColumn<QString>("situation");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("pathSet");
+    QTest::addColumn<QStringList>("game");
+    QTest::addColumn<QString>("text");
+
+    const QStringList ready{"res_mods/1.0/"};
+    const QString noResMods = "Вказана папка не містить res_mods. Будь ласка, виберіть правильну "
+                              "папку Ironvale_EU.";
+    QTest::newRow("no mod selected")
+        << false << true << ready << "Будь ласка, оберіть мод зі списку.";
+    QTest::newRow("game path empty")
+        << true << false << ready << "Будь ласка, вкажіть шлях до гри.";
+    QTest::newRow("no res_mods") << true << true << QStringList{"other/"} << noResMods;
+    QTest::newRow("res_mods is a file") << true << true << QStringList{"res_mods"} << noResMods;
+    QTest::newRow("res_mods holds only files")
+        << true << true << QStringList{"res_mods/readme.txt"}
+        << "Не знайдено папок з версіями гри в res_mods. Будь ласка, переконайтеся, що ви "
+           "оновили гру хоча б один раз.";
+}
+
+void TestInstallation::refusedBeforeAnyDialog()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, pathSet);
+    QFETCH(QStringList, game);
+    QFETCH(QString, text);
+
+    Ready ready(game);
+    if (!selected)
+        ready.app.modList()->clearSelection();
+    if (!pathSet) // as in a fresh window, where nothing has written the path yet
+        ready.app.window.findChild<QLineEdit *>()->clear();
+    ModalDriver driver;
+    driver.thenAll({"ok"}, ready.app.work.path());
+    ready.press();
+
+    QCOMPARE(driver.log(), QStringList{"warning | Помилка | " + text + " | OK"});
+    QCOMPARE(ready.app.status(), sentinel);
+    QCOMPARE(ready.app.modList()->selectedItems().size(), selected ? 1 : 0);
+}
+
+void TestInstallation::dialogsAndOutcome_data()
+{
+    QTest::addColumn<QStringList>("game");
+    QTest::addColumn<bool>("modKept"); // false: deleted after the list was read
     QTest::addColumn<Answers>("answers");
     QTest::addColumn<QStringList>("dialogs");
     QTest::addColumn<QString>("status"); // empty: unchanged
 
-    const QString target = "pick:game/res_mods/1.0";
-    auto warning = [](const QString &text) { return "warning | Помилка | " + text + " | OK"; };
-    const QString noResMods = warning("Вказана папка не містить res_mods. Будь ласка, виберіть "
-                                      "правильну папку Ironvale_EU.");
-
-    QTest::newRow("no mod selected")
-        << "no selection" << Answers{"ok"}
-        << QStringList{warning("Будь ласка, оберіть мод зі списку.")} << "";
-    QTest::newRow("game path empty")
-        << "no path" << Answers{"ok"} << QStringList{warning("Будь ласка, вкажіть шлях до гри.")}
-        << "";
-    QTest::newRow("no res_mods") << "no res_mods" << Answers{"ok"} << QStringList{noResMods} << "";
-    QTest::newRow("res_mods is a file")
-        << "res_mods file" << Answers{"ok"} << QStringList{noResMods} << "";
-    QTest::newRow("res_mods holds only files")
-        << "no versions" << Answers{"ok"}
-        << QStringList{warning("Не знайдено папок з версіями гри в res_mods. Будь ласка, "
-                               "переконайтеся, що ви оновили гру хоча б один раз.")}
-        << "";
+    const QStringList ready{"res_mods/1.0/"};
+    const QString installed = "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK";
     QTest::newRow("folder dialog cancelled")
-        << "" << Answers{"cancel"} << QStringList{folderDialog} << "Встановлення скасовано.";
-    QTest::newRow("answered No") << "" << Answers{target, "no"}
+        << ready << true << Answers{"cancel"} << QStringList{folderDialog}
+        << "Встановлення скасовано.";
+    QTest::newRow("answered No") << ready << true << Answers{pickVersion, "no"}
                                  << QStringList{folderDialog, question} << "";
-    QTest::newRow("source missing")
-        << "source deleted" << Answers{target, "yes", "ok"}
-        << QStringList{folderDialog, question,
-                       "critical | Помилка | Вихідний файл мода не знайдено. | OK"}
-        << "Помилка: Вихідний файл мода не знайдено.";
-    QTest::newRow("copy failed")
-        << "folder in the way" << Answers{target, "yes", "ok"}
-        << QStringList{folderDialog, question,
-                       "critical | Помилка | Не вдалося скопіювати файл: mod.zip | OK"}
-        << "Помилка: Не вдалося скопіювати файл: mod.zip";
-    QTest::newRow("installed")
-        << "" << Answers{target, "yes", "ok"}
-        << QStringList{folderDialog, question,
-                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK"}
-        << "Встановлення 'mod.zip' завершено.";
+    QTest::newRow("installed") << ready << true << Answers{pickVersion, "yes", "ok"}
+                               << QStringList{folderDialog, question, installed}
+                               << "Встановлення 'mod.zip' завершено.";
     QTest::newRow("destination outside the game")
-        << "elsewhere" << Answers{"pick:elsewhere", "yes", "ok"}
+        << ready << true << Answers{"pick:elsewhere", "yes", "ok"}
         << QStringList{folderDialog,
                        "question | Підтвердження | Ви дійсно хочете встановити мод 'mod.zip' в "
                        "папку 'elsewhere'? | Так Ні",
-                       "information | Успіх | Мод 'mod.zip' успішно встановлено! | OK"}
+                       installed}
         << "Встановлення 'mod.zip' завершено.";
+    QTest::newRow("source missing")
+        << ready << false << Answers{pickVersion, "yes", "ok"}
+        << QStringList{folderDialog, question,
+                       "critical | Помилка | Вихідний файл мода не знайдено. | OK"}
+        << "Помилка: Вихідний файл мода не знайдено.";
+    QTest::newRow("copy failed: a folder in the way")
+        << QStringList{"res_mods/1.0/mod.zip/"} << true << Answers{pickVersion, "yes", "ok"}
+        << QStringList{folderDialog, question,
+                       "critical | Помилка | Не вдалося скопіювати файл: mod.zip | OK"}
+        << "Помилка: Не вдалося скопіювати файл: mod.zip";
 }
 
-void TestInstallation::outcomes()
+void TestInstallation::dialogsAndOutcome()
 {
-    QFETCH(QString, situation);
+    QFETCH(QStringList, game);
+    QFETCH(bool, modKept);
     QFETCH(Answers, answers);
     QFETCH(QStringList, dialogs);
     QFETCH(QString, status);
 
-    Ready ready;
-    WindowFixture &app = ready.app;
-    const QString game = app.work.filePath("game");
-    if (situation == u"no selection") {
-        app.modList()->clearSelection();
-    } else if (situation == u"no path") {
-        // As in a fresh window, where nothing has written the path yet.
-        app.window.findChild<QLineEdit *>()->clear();
-    } else if (situation == u"no res_mods") {
-        QVERIFY(QDir(game + "/res_mods").removeRecursively());
-    } else if (situation == u"res_mods file") {
-        QVERIFY(QDir(game + "/res_mods").removeRecursively());
-        writeFile(game + "/res_mods", "x");
-    } else if (situation == u"no versions") {
-        QVERIFY(QDir(game + "/res_mods/1.0").removeRecursively());
-        writeFile(game + "/res_mods/readme.txt", "x");
-    } else if (situation == u"source deleted") {
-        QVERIFY(QFile::remove(app.work.filePath("Mods/mod.zip")));
-    } else if (situation == u"folder in the way") {
-        makeDirs(game + "/res_mods/1.0/mod.zip");
-    } else if (situation == u"elsewhere") {
-        makeDirs(app.work.filePath("elsewhere"));
-    }
-
+    Ready ready(game);
+    makeDirs(ready.app.work.filePath("elsewhere"));
+    if (!modKept)
+        QVERIFY(QFile::remove(ready.app.work.filePath("Mods/mod.zip")));
     ModalDriver driver;
-    driver.thenAll(answers, app.work.path());
+    driver.thenAll(answers, ready.app.work.path());
     ready.press();
 
     QCOMPARE(driver.log(), dialogs);
     QCOMPARE(driver.unansweredCount(), 0);
-    QCOMPARE(app.status(), status.isEmpty() ? sentinel : status);
+    QCOMPARE(ready.app.status(), status.isEmpty() ? sentinel : status);
     // Nothing is refreshed afterwards: the list and its selection stay.
-    QCOMPARE(app.mods(), QStringList{"mod.zip"});
-    QCOMPARE(app.modList()->selectedItems().size(), situation == u"no selection" ? 0 : 1);
+    QCOMPARE(ready.app.mods(), QStringList{"mod.zip"});
+    QCOMPARE(ready.app.modList()->selectedItems().size(), 1);
 }
 
 void TestInstallation::opensInTheVersionThatSortsLast_data()
 {
-    QTest::addColumn<QStringList>("versions");
+    QTest::addColumn<QStringList>("game");
     QTest::addColumn<QString>("opened");
 
-    QTest::newRow("digits are not numbers") << QStringList{"1.10.0", "1.9.0"} << "1.9.0";
-    QTest::newRow("lower case after upper") << QStringList{"Beta", "alpha"} << "alpha";
-    QTest::newRow("files do not count") << QStringList{"0.1", "zz.txt:file"} << "0.1";
+    QTest::newRow("digits are not numbers")
+        << QStringList{"res_mods/1.10.0/", "res_mods/1.9.0/"} << "1.9.0";
+    QTest::newRow("lower case after upper")
+        << QStringList{"res_mods/Beta/", "res_mods/alpha/"} << "alpha";
+    QTest::newRow("files do not count") << QStringList{"res_mods/0.1/", "res_mods/zz.txt"} << "0.1";
 }
 
 void TestInstallation::opensInTheVersionThatSortsLast()
 {
-    QFETCH(QStringList, versions);
+    QFETCH(QStringList, game);
     QFETCH(QString, opened);
 
-    Ready ready;
-    const QString resMods = ready.app.work.filePath("game/res_mods");
-    QVERIFY(QDir(resMods + "/1.0").removeRecursively());
-    for (const QString &v : versions) {
-        if (v.endsWith(":file"))
-            writeFile(resMods + u'/' + v.chopped(5), "x");
-        else
-            makeDirs(resMods + u'/' + v);
-    }
-
+    Ready ready(game);
     ModalDriver driver;
     driver.then(ModalDriver::cancel());
     ready.press();
 
     QCOMPARE(driver.seen().size(), 1);
-    QCOMPARE(driver.seen().first().directory, resMods + u'/' + opened);
+    QCOMPARE(driver.seen().first().directory, ready.app.work.filePath("game/res_mods/" + opened));
 }
 
 void TestInstallation::rootDestinationHasAnEmptyName()
