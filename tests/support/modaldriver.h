@@ -47,8 +47,6 @@ public:
     // comparisons that print readably when they fail.
     QStringList log() const;
     int unansweredCount() const { return int(m_answers.size()); }
-    // Dialogs that appeared with no answer queued; they were rejected so the test goes on.
-    int unexpectedCount() const { return m_unexpected; }
 
 private:
     void poll();
@@ -57,5 +55,4 @@ private:
     QList<Answer> m_answers;
     QList<Seen> m_seen;
     QPointer<QWidget> m_current;
-    int m_unexpected = 0;
 };

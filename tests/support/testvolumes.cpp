@@ -94,8 +94,6 @@ const Kind *findKind(const QString &name)
     return nullptr;
 }
 
-} // namespace
-
 bool enterPrivateMountNamespace(QString *why)
 {
     static int state = 0; // 0 not tried, 1 inside, -1 refused
@@ -112,6 +110,8 @@ bool enterPrivateMountNamespace(QString *why)
     *why = refusal;
     return state == 1;
 }
+
+} // namespace
 
 TestVolumes::TestVolumes() = default;
 

@@ -8,12 +8,9 @@
 
 class QProcess;
 
-// Real file systems for the tests, such as a player's game folder lives on, seen by
-// this process and its children only: the process first moves into a private mount
-// namespace, which needs root. Each call returns false and says why where the
+// Real file systems for the tests, seen by this process and its children only (a private
+// mount namespace, which needs root). Each call returns false and says why where the
 // machine does not allow it (not root, no loop devices or FUSE, a tool missing).
-bool enterPrivateMountNamespace(QString *why);
-
 // The volumes of one test; all are unmounted when this object goes, so declare it
 // after the scratch folder they live in. The kinds:
 // - "tmpfs";
