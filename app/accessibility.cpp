@@ -27,6 +27,19 @@ QAccessibleInterface *noticeInterface(const QString &, QObject *object)
 }
 #endif
 
+// Enter in the folder dialog's field closes it with the completion list still open, and Qt
+// drops the window's activation that comes while a popup is open.
+void closePopupsOf(const QWidget *dialog)
+{
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        // A completion list has no parent, but the field as its focus proxy.
+        const QWidget *owner = popup->parentWidget() ? popup->parentWidget() : popup->focusProxy();
+        if (!owner || owner->window() != dialog)
+            return;
+        popup->hide();
+    }
+}
+
 } // namespace
 
 WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modList)
@@ -120,19 +133,6 @@ void WindowAccessibility::sayCurrentMod()
     QAccessibleEvent focus(m_modList, QAccessible::Focus);
     focus.setChild(row);
     QAccessible::updateAccessibility(&focus);
-}
-
-// Enter in the folder dialog's field closes it with the completion list still open, and Qt
-// drops the window's activation that comes while a popup is open.
-void WindowAccessibility::closePopupsOf(QWidget *dialog)
-{
-    while (QWidget *popup = QApplication::activePopupWidget()) {
-        // A completion list has no parent, but the field as its focus proxy.
-        const QWidget *owner = popup->parentWidget() ? popup->parentWidget() : popup->focusProxy();
-        if (!owner || owner->window() != dialog)
-            return;
-        popup->hide();
-    }
 }
 
 void WindowAccessibility::regainFocus()

@@ -28,7 +28,6 @@ protected:
 private:
     void openMenuBar();
     void sayCurrentMod();
-    static void closePopupsOf(QWidget *dialog);
     void regainFocus();
 
     QMainWindow *m_window;
