@@ -3,6 +3,7 @@
 #include "accessibility.h"
 #include "modinstallerapp.h"
 #include "theme.h"
+#include "waitfeedback.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -51,6 +52,7 @@ MainWindow::MainWindow(ModInstallerApp *installer, QWidget *parent)
     connect(installer, &ModInstallerApp::installationComplete, this,
             &MainWindow::handleInstallationComplete);
     connect(installer, &ModInstallerApp::errorOccurred, this, &MainWindow::handleError);
+    installer->setWaitIndicator(new WaitFeedback(this));
 }
 
 MainWindow::~MainWindow() = default;
@@ -133,7 +135,7 @@ void MainWindow::showStatus(const QString &text)
 void MainWindow::findIvlAutomatically()
 {
     showStatus(u"Пошук Ironvale, це може зайняти деякий час..."_s);
-    // The scan blocks the window; let the message above be painted first.
+    // Painted before the scan starts, whatever the platform's event order.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     installer->findIvlDirs();
 }
@@ -243,6 +245,8 @@ void MainWindow::installMod()
 
     showStatus(u"Встановлення мода..."_s);
     installer->installModFile(modName, targetDir);
+    if (installer->installCanceled())
+        showStatus(u"Встановлення скасовано."_s);
 }
 
 void MainWindow::handleInstallationComplete(const QString &modName)

@@ -52,7 +52,8 @@ QString FileCopy::unusedTemporaryName(const QDir &folder)
     }
 }
 
-bool FileCopy::replaceWithCopy(const QString &source, const QString &destination)
+bool FileCopy::replaceWithCopy(const QString &source, const QString &destination,
+                               WorkProgress *progress)
 {
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())
@@ -67,5 +68,5 @@ bool FileCopy::replaceWithCopy(const QString &source, const QString &destination
         return false;
 
     removeLeftovers(destinationInfo.dir());
-    return FileCopy::copyAndReplace(source, destination);
+    return FileCopy::copyAndReplace(source, destination, progress);
 }

@@ -122,10 +122,21 @@ std::wstring currentFileName(HANDLE file)
     return name.substr(name.find_last_of(L'\\') + 1);
 }
 
-bool copyContent(HANDLE in, HANDLE out)
+bool copyContent(HANDLE in, HANDLE out, WorkProgress *progress)
 {
+    LARGE_INTEGER inSize{}, outSize{};
+    if (!GetFileSizeEx(in, &inSize))
+        return false;
+    if (progress)
+        progress->total.store(inSize.QuadPart);
     std::vector<char> buffer(1 << 20);
-    for (;;) {
+    for (qint64 done = 0;; done += buffer.size()) {
+        if (FileCopy::isCanceled(progress)) {
+            SetLastError(ERROR_CANCELLED);
+            return false;
+        }
+        if (progress)
+            progress->done.store(std::min<qint64>(done, inSize.QuadPart));
         DWORD got = 0;
         if (!ReadFile(in, buffer.data(), DWORD(buffer.size()), &got, nullptr))
             return false;
@@ -135,9 +146,8 @@ bool copyContent(HANDLE in, HANDLE out)
         if (!WriteFile(out, buffer.data(), got, &put, nullptr) || put != got)
             return false;
     }
-    LARGE_INTEGER inSize{}, outSize{};
-    return FlushFileBuffers(out) && GetFileSizeEx(in, &inSize) && GetFileSizeEx(out, &outSize)
-        && inSize.QuadPart == outSize.QuadPart;
+    return FlushFileBuffers(out) && GetFileSizeEx(out, &outSize)
+        && inSize.QuadPart == outSize.QuadPart && !FileCopy::isCanceled(progress);
 }
 
 // On failure the delete mark is back on, or *deleteByName says to delete it by name.
@@ -189,7 +199,8 @@ bool FileCopy::isSameFile(const QString &a, const QString &b)
 
 // One unshared handle from creation to rename, marked for deletion until the rename: no
 // scanner gets in between, and a program ended mid-copy leaves nothing.
-bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
+bool FileCopy::copyAndReplace(const QString &source, const QString &destination,
+                              WorkProgress *progress)
 {
     Handle in;
     retryWhileLocked(
@@ -215,7 +226,7 @@ bool FileCopy::copyAndReplace(const QString &source, const QString &destination)
     const bool marked = setDeleteMark(out.get(), true);
     bool deleteByName = !marked;
 
-    const bool ok = copyContent(in.get(), out.get()) && clearHiddenAttribute(out.get())
+    const bool ok = copyContent(in.get(), out.get(), progress) && clearHiddenAttribute(out.get())
         && retryWhileLocked(
                         [&] {
                             return renameIntoPlace(out.get(), marked, destinationW, temporaryName,

@@ -1,13 +1,21 @@
 #include "modinstallerapp.h"
 
 #include "filecopy.h"
-#include "volumescan.h"
+#include "offthread.h"
+#include "volumes.h"
+#include "workprogress.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStorageInfo>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// A sleeping disk spins up well within it; a share whose server is gone never answers.
+constexpr int searchTimeLimitMs = 8000;
+
+} // namespace
 
 ModInstallerApp::ModInstallerApp(QObject *parent)
     : QObject(parent)
@@ -32,14 +40,34 @@ void ModInstallerApp::findIvlDirs()
 
 QStringList ModInstallerApp::scanVolumesForIvlDirs() const
 {
-    QList<VolumeRoot> roots;
-    const QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
-    for (const QStorageInfo &volume : volumes) {
-        const bool ready = volume.isReady();
-        // Read-only state means nothing for a volume that is not ready.
-        roots.append({volume.rootPath(), ready, ready && volume.isReadOnly()});
+    const QDeadlineTimer deadline(searchTimeLimitMs);
+    auto roots = std::make_shared<QStringList>();
+    if (!OffThread::waitFor({OffThread::start([roots] { *roots = Volumes::mountedRoots(); })},
+                            deadline, m_waitIndicator))
+        return {};
+
+    // Each root by itself, all at once: one that hangs holds up no other.
+    std::vector<std::shared_ptr<const OffThread::Job>> probes;
+    std::vector<std::shared_ptr<QStringList>> hits;
+    for (const QString &root : std::as_const(*roots)) {
+        auto hitsHere = std::make_shared<QStringList>();
+        probes.push_back(OffThread::start([root, hitsHere] {
+            bool listed = false;
+            const VolumeRoot volume = Volumes::probe(root, &listed);
+            if (listed)
+                *hitsHere = findIvlDirsOnRoots({volume});
+        }));
+        hits.push_back(hitsHere);
     }
-    return findIvlDirsOnRoots(roots);
+    OffThread::waitFor(probes, deadline, m_waitIndicator);
+
+    QStringList found;
+    for (size_t i = 0; i < probes.size(); ++i) {
+        if (probes[i]->finished.load(std::memory_order_acquire))
+            found += *hits[i];
+    }
+    found.removeDuplicates();
+    return found;
 }
 
 QMap<QString, QString> ModInstallerApp::getAvailableMods() const
@@ -54,19 +82,41 @@ QMap<QString, QString> ModInstallerApp::getAvailableMods() const
 
 bool ModInstallerApp::installModFile(const QString &modName, const QString &targetDir)
 {
-    const QString sourcePath = u"Mods/"_s + modName;
-    const QFile source(sourcePath);
-    if (!source.exists()) {
+    enum class Outcome { SourceMissing, Failed, Done };
+    struct Install
+    {
+        WorkProgress progress;
+        Outcome outcome = Outcome::Failed;
+    };
+    auto install = std::make_shared<Install>();
+    install->progress.subject = modName;
+    // Resolved here: the thread may outlive a change of the working directory.
+    const QString sourcePath = QDir::current().absoluteFilePath(u"Mods/"_s + modName);
+    const QString destinationPath = QDir::current().absoluteFilePath(targetDir + u'/' + modName);
+
+    const auto job = OffThread::start([install, sourcePath, destinationPath] {
+        if (!QFile(sourcePath).exists())
+            install->outcome = Outcome::SourceMissing;
+        else if (FileCopy::replaceWithCopy(sourcePath, destinationPath, &install->progress))
+            install->outcome = Outcome::Done;
+    });
+    const bool finished = OffThread::waitFor({job}, QDeadlineTimer(QDeadlineTimer::Forever),
+                                             m_waitIndicator, &install->progress);
+    // Not finished: stuck after a cancel, or the program quits. It stops where it can.
+    install->progress.cancelRequested.store(install->progress.cancelRequested || !finished);
+    m_installCanceled
+        = install->progress.cancelRequested && (!finished || install->outcome != Outcome::Done);
+    if (m_installCanceled)
+        return false;
+
+    if (install->outcome == Outcome::SourceMissing) {
         emit errorOccurred(u"Вихідний файл мода не знайдено."_s);
         return false;
     }
-
-    const QString destinationPath = targetDir + u'/' + modName;
-    if (!FileCopy::replaceWithCopy(sourcePath, destinationPath)) {
+    if (install->outcome == Outcome::Failed) {
         emit errorOccurred(u"Не вдалося скопіювати файл: "_s + modName);
         return false;
     }
-
     emit installationComplete(modName);
     return true;
 }

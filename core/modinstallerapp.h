@@ -1,7 +1,10 @@
 #pragma once
 
+#include "offthread.h"
+
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -15,15 +18,21 @@ class ModInstallerApp final : public QObject
 public:
     explicit ModInstallerApp(QObject *parent = nullptr);
 
-    // Scans the volume roots for the game folder and emits ivlDirsFound once.
+    // Scans the volume roots for the game folder and emits ivlDirsFound once. A volume that
+    // has not answered within 8 seconds is passed over, as one that is not ready is.
     void findIvlDirs();
 
     // Mod file name -> relative path ("Mods/<name>"), read afresh on every call.
     QMap<QString, QString> getAvailableMods() const;
 
     // Copies Mods/<modName> into targetDir, replacing an older copy. Emits exactly
-    // one of installationComplete or errorOccurred; returns true on success.
+    // one of installationComplete or errorOccurred; returns true on success. Canceled
+    // by the player through the wait indicator, it emits nothing and returns false.
     bool installModFile(const QString &modName, const QString &targetDir);
+    bool installCanceled() const { return m_installCanceled; } // the last install's
+
+    // Shows the waits of the search and the install (busy cursor, progress, cancel).
+    void setWaitIndicator(WaitIndicator *indicator) { m_waitIndicator = indicator; }
 
 signals:
     void ivlDirsFound(const QStringList &paths);
@@ -33,4 +42,7 @@ signals:
 private:
     void ensureFolders();
     QStringList scanVolumesForIvlDirs() const;
+
+    QPointer<WaitIndicator> m_waitIndicator; // the window's, gone with it
+    bool m_installCanceled = false;
 };
