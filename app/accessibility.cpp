@@ -64,6 +64,8 @@ WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modLi
 
 WindowAccessibility::~WindowAccessibility()
 {
+    if (m_observing)
+        QAccessible::removeActivationObserver(this);
     qApp->removeEventFilter(this);
 }
 
@@ -71,8 +73,10 @@ void WindowAccessibility::announce(const QString &text)
 {
     if (!m_window->isVisible())
         return;
+    m_firstAnnounced = true;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    QAccessibleAnnouncementEvent announcement(m_window->statusBar(), text);
+    // From the frame: Orca drops a second announcement within 0.1 s from a status bar.
+    QAccessibleAnnouncementEvent announcement(m_window, text);
     QAccessible::updateAccessibility(&announcement);
 #else
     m_notice->hide();
@@ -90,7 +94,14 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Show:
         if (watched == m_window && !m_shown) {
             m_shown = true;
-            announce(m_window->statusBar()->currentMessage());
+            // Nothing reaches the bus before the bridge is up, which may be later.
+            if (QAccessible::isActive()) {
+                QMetaObject::invokeMethod(this, &WindowAccessibility::announceFirst,
+                                          Qt::QueuedConnection);
+            } else {
+                QAccessible::installActivationObserver(this);
+                m_observing = true;
+            }
         }
         break;
     case QEvent::FocusIn:
@@ -110,6 +121,19 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void WindowAccessibility::accessibilityActiveChanged(bool active)
+{
+    if (active)
+        QMetaObject::invokeMethod(this, &WindowAccessibility::announceFirst, Qt::QueuedConnection);
+}
+
+// Once only, and not when a later message has been spoken already.
+void WindowAccessibility::announceFirst()
+{
+    if (!m_firstAnnounced)
+        announce(m_window->statusBar()->currentMessage());
 }
 
 // F10 does what a lone Alt does: the first menu current but closed.
