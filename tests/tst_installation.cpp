@@ -1,6 +1,9 @@
 // One press of the install button: the boxes in order and the status text after.
 #include "modaldriver.h"
 #include "windowfixture.h"
+#ifdef Q_OS_LINUX
+#include "testvolumes.h"
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -60,6 +63,8 @@ private slots:
     void rootDestinationHasAnEmptyName();
     void reinstallReplacesTheCopy();
     void installsOnTheFoundDrive();
+    void longInstallShowsItsProgress_data();
+    void longInstallShowsItsProgress();
 };
 
 void TestInstallation::cleanup()
@@ -256,6 +261,68 @@ void TestInstallation::installsOnTheFoundDrive()
     QCOMPARE(driver.seen().first().directory, "D:/Ironvale_EU/res_mods/1.0");
     QCOMPARE(readFile("D:/Ironvale_EU/res_mods/1.0/mod.zip"), "mod.zip");
     QCOMPARE(listing("D:/Ironvale_EU/res_mods/1.0"), QStringList{"mod.zip"});
+#endif
+}
+
+void TestInstallation::longInstallShowsItsProgress_data()
+{
+    QTest::addColumn<Answers>("answers");
+    QTest::addColumn<QStringList>("dialogs");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<QString>("status");
+
+    const QString progress
+        = "progress | Встановлення мода | Встановлення мода 'mod.zip'... | Скасувати";
+    QTest::newRow("to its end") << Answers{pickVersion, "yes", "wait", "ok"}
+                                << QStringList{folderDialog, question, progress,
+                                               "information | Успіх | Мод 'mod.zip' успішно "
+                                               "встановлено! | OK"}
+                                << true << "Встановлення 'mod.zip' завершено.";
+    QTest::newRow("canceled") << Answers{pickVersion, "yes", "cancel"}
+                              << QStringList{folderDialog, question, progress} << false
+                              << "Встановлення скасовано.";
+}
+
+// Onto a share that writes 20 MiB/s: the window stays alive, takes no click meanwhile,
+// and a canceled install leaves the old copy and no temporary.
+void TestInstallation::longInstallShowsItsProgress()
+{
+    QFETCH(Answers, answers);
+    QFETCH(QStringList, dialogs);
+    QFETCH(bool, replaced);
+    QFETCH(QString, status);
+#ifndef Q_OS_LINUX
+    QSKIP("the tests' own slow share is made on Linux only");
+#else
+    Ready ready;
+    const QString target = ready.app.work.filePath("game/res_mods/1.0");
+    TestVolumes volumes;
+    QString why;
+    if (!volumes.mount("share writing slowly", target, 0, &why))
+        QSKIP(qPrintable("cannot mount the slow share: " + why));
+    writeFile(target + "/mod.zip", oldCopy);
+    const QByteArray bytes = randomBytes(40 << 20, 5); // two seconds' worth
+    writeFile(ready.app.work.filePath("Mods/mod.zip"), bytes);
+
+    QTimer clicker; // a click on "Автоматично знайти гру" while the install runs
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (ready.app.status() == "Встановлення мода...") {
+            QTest::mouseClick(ready.app.button("Автоматично знайти гру"), Qt::LeftButton);
+            clicker.stop();
+        }
+    });
+    clicker.start(10);
+    ModalDriver driver;
+    driver.thenAll(answers, ready.app.work.path());
+    LoopStallMeter stalls;
+    ready.press();
+
+    QCOMPARE(driver.log(), dialogs);
+    QCOMPARE_LE(stalls.longestMs(), 250);
+    QCOMPARE(ready.app.status(), status);
+    QCOMPARE(listing(target), QStringList{"mod.zip"});
+    QVERIFY2(readFile(target + "/mod.zip") == (replaced ? bytes : oldCopy),
+             "the installed copy is not the one expected");
 #endif
 }
 

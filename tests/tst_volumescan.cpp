@@ -5,10 +5,12 @@
 #ifdef Q_OS_LINUX
 #include "testvolumes.h"
 #endif
+#include "volumes.h"
 #include "volumescan.h"
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +24,8 @@ private slots:
     void rulesOverVolumeRecords();
     void emitsOncePerSearch();
     void findsOnMountedVolumes();
+    void sameVolumesAsQt();
+    void passesOverAVolumeThatStopsAnswering();
 
 private:
     QTemporaryDir m_roots;
@@ -150,5 +154,63 @@ void TestVolumeScan::findsOnMountedVolumes()
     QCOMPARE(ours, expected);
 }
 
-QTEST_GUILESS_MAIN(TestVolumeScan)
+// Where every volume answers, the roots read without touching them are Qt's own.
+void TestVolumeScan::sameVolumesAsQt()
+{
+    QStringList qts, ours;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        qts.append(QString("%1 ready %2 read-only %3")
+                       .arg(volume.rootPath())
+                       .arg(volume.isReady())
+                       .arg(volume.isReady() && volume.isReadOnly()));
+    }
+    for (const QString &root : Volumes::mountedRoots()) {
+        bool listed = false;
+        const VolumeRoot volume = Volumes::probe(root, &listed);
+        if (listed)
+            ours.append(QString("%1 ready %2 read-only %3")
+                            .arg(volume.rootPath)
+                            .arg(volume.ready)
+                            .arg(volume.readOnly));
+    }
+    QCOMPARE(ours, qts);
+}
+
+// A share whose server is gone: passed over after 8 s, the window alive meanwhile, and
+// the program quits at once with its probe still waiting.
+void TestVolumeScan::passesOverAVolumeThatStopsAnswering()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the tests' own FUSE volumes are made on Linux only");
+#else
+    QTemporaryDir scratch;
+    TestVolumes mounts;
+    QString why;
+    if (!mounts.mount("tmpfs", scratch.filePath("healthy"), 1 << 20, &why)
+        || !mounts.mount("bindfs", scratch.filePath("gone"), 0, &why))
+        QSKIP(qPrintable("cannot mount the volumes here: " + why));
+    makeDirs(scratch.filePath("healthy/Ironvale_EU"));
+    makeDirs(scratch.filePath("gone/Ironvale_EU"));
+    mounts.stopAnswering(scratch.filePath("gone"));
+    QVERIFY2(searchInChildAndQuit(&why), qPrintable(why));
+
+    ScratchDir work;
+    ModInstallerApp installer;
+    for (int search = 1; search <= 2; ++search) { // the second while the first probe hangs
+        QSignalSpy spy(&installer, &ModInstallerApp::ivlDirsFound);
+        LoopStallMeter stalls;
+        QElapsedTimer took;
+        took.start();
+        installer.findIvlDirs();
+        QCOMPARE(spy.count(), 1);
+        QVERIFY2(
+            spy.first().first().toStringList().contains(scratch.filePath("healthy/Ironvale_EU")),
+            qPrintable(spy.first().first().toStringList().join(", ")));
+        QVERIFY2(took.elapsed() < 30000, "the search waited on the volume that stopped answering");
+        QCOMPARE_LE(stalls.longestMs(), 250);
+    }
+#endif
+}
+
+IVL_TEST_MAIN_WITH_CHILD(TestVolumeScan)
 #include "tst_volumescan.moc"

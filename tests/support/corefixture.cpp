@@ -35,6 +35,22 @@ ScratchDir::~ScratchDir()
     QDir::setCurrent(m_previous);
 }
 
+LoopStallMeter::LoopStallMeter()
+{
+    m_clock.start();
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        const qint64 now = m_clock.elapsed();
+        m_longest = std::max(m_longest, now - m_lastTick);
+        m_lastTick = now;
+    });
+    m_timer.start(10);
+}
+
+qint64 LoopStallMeter::longestMs() const
+{
+    return std::max(m_longest, m_clock.elapsed() - m_lastTick);
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -113,8 +129,9 @@ void writeLargeMod(const QString &path)
 
 namespace {
 
-// Tells the test program, started again, to install a mod as a child process.
+// Tells the test program, started again, to install a mod or search as a child process.
 const char childInstallFlag[] = "--install-as-child";
+const char childSearchFlag[] = "--search-as-child";
 
 #ifdef Q_OS_LINUX
 // Whether process `pid` holds a file open in `folder`, as /proc shows it: the copy's
@@ -179,8 +196,34 @@ bool killInstallMidCopy(const QString &modName, const QString &target, QString *
     return true;
 }
 
+bool searchInChildAndQuit(QString *why)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(childSearchFlag)});
+    if (!child.waitForFinished(20000)) {
+        child.kill();
+        child.waitForFinished(60000);
+        *why = QStringLiteral("the child did not end within 20 s");
+        return false;
+    }
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        *why = QStringLiteral("the child ended with exit code %1 (%2)")
+                   .arg(child.exitCode())
+                   .arg(child.exitStatus() == QProcess::NormalExit ? "normal exit" : "crashed");
+        return false;
+    }
+    return true;
+}
+
 int installAsChildIfAsked(int argc, char *argv[])
 {
+    if (argc == 2 && qstrcmp(argv[1], childSearchFlag) == 0) {
+        QCoreApplication app(argc, argv);
+        ModInstallerApp installer;
+        installer.findIvlDirs();
+        return 0; // with a probe that may still wait on its volume
+    }
     if (argc != 4 || qstrcmp(argv[1], childInstallFlag) != 0)
         return -1;
     QCoreApplication app(argc, argv);

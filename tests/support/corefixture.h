@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 // What the suites of the installer core share; no Widgets here.
 
@@ -32,6 +34,21 @@ inline QString copyFailedMessage(const QString &modName)
     return QStringLiteral("Не вдалося скопіювати файл: ") + modName;
 }
 
+// How long the event loop went without a turn while this object lives, as a window
+// manager's ping sees it: the longest gap between the ticks of a 10 ms timer.
+class LoopStallMeter
+{
+public:
+    LoopStallMeter();
+    qint64 longestMs() const;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastTick = 0;
+    qint64 m_longest = 0;
+};
+
 void writeFile(const QString &path, const QByteArray &bytes);
 // The same bytes for the same size and seed, in every run.
 QByteArray randomBytes(qint64 size, quint32 seed = 42);
@@ -58,7 +75,10 @@ inline bool haveScratchDriveD()
 // and kills it mid-copy; false, with why, if that could not be done. A suite that uses
 // it uses IVL_TEST_MAIN_WITH_CHILD.
 bool killInstallMidCopy(const QString &modName, const QString &target, QString *why);
-// In the child: installs as asked and returns the exit code; -1 in any other run.
+// Starts the test program again as a child that searches for the game and quits; false,
+// with why, unless it ends by itself within 20 s with exit code 0.
+bool searchInChildAndQuit(QString *why);
+// In the child: installs or searches as asked and returns the exit code; -1 in any other run.
 int installAsChildIfAsked(int argc, char *argv[]);
 // QTEST_GUILESS_MAIN for such a suite.
 #define IVL_TEST_MAIN_WITH_CHILD(TestObject)                                                       \

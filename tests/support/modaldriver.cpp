@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QProgressDialog>
+#include <QPushButton>
 
 // Tests answer Qt's own folder dialog; the native one that Windows would show even
 // on the offscreen platform cannot be driven. Set before any application object.
@@ -45,6 +47,8 @@ ModalDriver &ModalDriver::thenAll(const QStringList &answers, const QString &bas
             then(press(QMessageBox::No));
         else if (answer == u"cancel")
             then(cancel());
+        else if (answer == u"wait")
+            then([](QWidget *) {});
         else if (answer.startsWith(u"pick:"))
             then(chooseFolder(QDir(baseDir).filePath(answer.mid(5))));
         else
@@ -88,7 +92,9 @@ ModalDriver::Answer ModalDriver::chooseFolder(const QString &path)
 ModalDriver::Answer ModalDriver::cancel()
 {
     return [](QWidget *dialog) {
-        if (auto *plain = qobject_cast<QDialog *>(dialog))
+        if (auto *progress = qobject_cast<QProgressDialog *>(dialog))
+            progress->findChild<QPushButton *>()->click(); // as the player does
+        else if (auto *plain = qobject_cast<QDialog *>(dialog))
             plain->reject();
         else
             dialog->close();
@@ -104,6 +110,8 @@ QStringList ModalDriver::log() const
             lines.append(QStringLiteral("folder dialog | ") + seen.title);
             continue;
         }
+        if (seen.kind == u"QProgressDialog")
+            kind = QStringLiteral("progress");
         if (seen.kind == u"QMessageBox") {
             static const char *const icons[]
                 = {"none", "information", "warning", "critical", "question"};
@@ -138,6 +146,9 @@ void ModalDriver::poll()
         }
     } else if (auto *fileDialog = qobject_cast<QFileDialog *>(modal)) {
         seen.directory = fileDialog->directory().absolutePath();
+    } else if (auto *progress = qobject_cast<QProgressDialog *>(modal)) {
+        seen.text = progress->labelText();
+        seen.buttonTexts.append(progress->findChild<QPushButton *>()->text());
     }
     m_seen.append(seen);
 

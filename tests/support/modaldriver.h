@@ -22,7 +22,7 @@ public:
     {
         QString kind; // "QMessageBox", "QFileDialog" or the dialog's class name
         QString title;
-        QString text; // message boxes only
+        QString text; // message boxes and progress dialogs
         QString directory; // folder dialogs only: the folder it opened in
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttonTexts; // as shown, without the '&' of the shortcut letter
@@ -34,7 +34,7 @@ public:
 
     ModalDriver &then(Answer answer);
     // Queues answers written as words, for data tables: "ok", "yes", "no",
-    // "cancel", or "pick:<folder>" with the folder relative to baseDir.
+    // "cancel", "wait" (leaves it open), or "pick:<folder>" with the folder relative to baseDir.
     ModalDriver &thenAll(const QStringList &answers, const QString &baseDir);
 
     // Ready-made answers.

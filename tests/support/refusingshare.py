@@ -7,7 +7,8 @@ BACKING that passes everything through but for FAULT:
                   ENOSPC at fsync, as NFS and SMB report a full quota;
     close         the same, refused at close (flush) instead;
     short         it says it took every write but keeps no byte past the first MiB;
-    rename-over   it renames only onto a free name (EEXIST), as fusefat 0.3 does.
+    rename-over   it renames only onto a free name (EEXIST), as fusefat 0.3 does;
+    slow          it writes 20 MiB/s, as a USB stick or a distant share.
 
 Runs in the foreground until it is unmounted:
 
@@ -18,6 +19,7 @@ Needs fusepy (Debian: python3-fusepy).
 import errno
 import os
 import sys
+import time
 
 try:
     from fusepy import FUSE, FuseOSError, Operations  # Debian's name for it
@@ -96,6 +98,8 @@ class RefusingShare(Operations):
                 os.ftruncate(fh, offset + len(data))
             self.written.add(fh)
         else:
+            if self.fault == "slow":
+                time.sleep(len(data) / (20 << 20))
             os.pwrite(fh, data, offset)
         return len(data)
 
@@ -115,7 +119,7 @@ class RefusingShare(Operations):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4 or sys.argv[1] not in ("fsync", "close", "short", "rename-over"):
+    if len(sys.argv) != 4 or sys.argv[1] not in ("fsync", "close", "short", "rename-over", "slow"):
         sys.exit(__doc__)
     # No cached attributes: a size is always the share's own; the kernel checks access.
     FUSE(RefusingShare(sys.argv[1], sys.argv[2]), sys.argv[3], foreground=True, nothreads=True,

@@ -86,6 +86,7 @@ const Kind *findKind(const QString &name)
         {u"share refusing at close"_s, {}, {}, true, 0, u"close"_s},
         {u"share keeping less"_s, {}, {}, true, 0, u"short"_s},
         {u"share without rename over"_s, {}, {}, true, 0, u"rename-over"_s},
+        {u"share writing slowly"_s, {}, {}, true, 0, u"slow"_s},
     };
     for (const Kind &kind : kinds) {
         if (kind.name == name)
@@ -117,8 +118,18 @@ TestVolumes::TestVolumes() = default;
 
 TestVolumes::~TestVolumes()
 {
+    if (m_resumer.joinable()) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_ended = true;
+        }
+        m_ending.notify_all();
+        m_resumer.join();
+    }
     for (auto volume = m_volumes.rbegin(); volume != m_volumes.rend(); ++volume) {
         const QByteArray where = QFile::encodeName(volume->where);
+        if (volume->server)
+            ::kill(pid_t(volume->server->processId()), SIGCONT);
         if (::umount2(where.constData(), 0) != 0)
             ::umount2(where.constData(), MNT_DETACH);
         // A FUSE server ends once its volume is gone.
@@ -229,6 +240,23 @@ bool TestVolumes::makeReadOnly(const QString &where, QString *why)
         != 0)
         return failWithErrno(why, "remount read-only");
     return true;
+}
+
+void TestVolumes::stopAnswering(const QString &where)
+{
+    for (const Volume &volume : m_volumes) {
+        if (volume.where == where && volume.server && !m_resumer.joinable()) {
+            const auto pid = pid_t(volume.server->processId());
+            ::kill(pid, SIGSTOP);
+            m_resumer = std::thread([this, pid] {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_ending.wait_for(lock, std::chrono::seconds(30), [this] { return m_ended; });
+                ::kill(pid, SIGCONT);
+            });
+            return;
+        }
+    }
+    qFatal("test set-up: no FUSE volume at %s", qPrintable(where));
 }
 
 QString TestVolumes::backing(const QString &where) const

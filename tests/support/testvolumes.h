@@ -3,7 +3,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 class QProcess;
@@ -20,7 +23,8 @@ class QProcess;
 //   with one fault each (support/refusingshare.py): "share refusing at fsync" and
 //   "share refusing at close" (a full quota: the writes are taken, the data refused
 //   there), "share keeping less" (keeps no byte past the first MiB, says it took all)
-//   and "share without rename over" (renames only onto a free name, as fusefat 0.3).
+//   and "share without rename over" (renames only onto a free name, as fusefat 0.3); and
+//   "share writing slowly" (20 MiB/s, as a USB stick).
 class TestVolumes
 {
 public:
@@ -33,6 +37,10 @@ public:
     // as large as the kind's formatting tool wants: btrfs 128 MiB, xfs 320 MiB).
     bool mount(const QString &kind, const QString &where, qint64 bytes, QString *why);
     bool makeReadOnly(const QString &where, QString *why);
+    // A FUSE volume whose server is stopped, as a share whose server is gone: every call
+    // on it waits, until this object goes or 30 s have passed (so that a test that waits
+    // on it fails with its message rather than hangs), and the server goes on.
+    void stopAnswering(const QString &where);
     // The folder behind a volume over a folder: what is written there bypasses it.
     QString backing(const QString &where) const;
 
@@ -47,4 +55,8 @@ private:
 
     QTemporaryDir m_files; // images and backing folders, outside what is mounted
     std::vector<Volume> m_volumes;
+    std::thread m_resumer; // of a stopped server
+    std::mutex m_mutex;
+    std::condition_variable m_ending;
+    bool m_ended = false;
 };
