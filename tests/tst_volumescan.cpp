@@ -157,21 +157,18 @@ void TestVolumeScan::findsOnMountedVolumes()
 // Where every volume answers, the roots read without touching them are Qt's own.
 void TestVolumeScan::sameVolumesAsQt()
 {
+    auto line = [](const QString &root, bool ready, bool readOnly) {
+        return QString("%1 ready %2 read-only %3").arg(root).arg(ready).arg(readOnly);
+    };
     QStringList qts, ours;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        qts.append(QString("%1 ready %2 read-only %3")
-                       .arg(volume.rootPath())
-                       .arg(volume.isReady())
-                       .arg(volume.isReady() && volume.isReadOnly()));
-    }
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
+        qts.append(
+            line(volume.rootPath(), volume.isReady(), volume.isReady() && volume.isReadOnly()));
     for (const QString &root : Volumes::mountedRoots()) {
         bool listed = false;
         const VolumeRoot volume = Volumes::probe(root, &listed);
         if (listed)
-            ours.append(QString("%1 ready %2 read-only %3")
-                            .arg(volume.rootPath)
-                            .arg(volume.ready)
-                            .arg(volume.readOnly));
+            ours.append(line(volume.rootPath, volume.ready, volume.readOnly));
     }
     QCOMPARE(ours, qts);
 }

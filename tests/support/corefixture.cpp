@@ -208,19 +208,15 @@ bool searchInChildAndQuit(QString *why)
                            + QStringLiteral(":detect_leaks=0"));
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(childSearchFlag)});
-    if (!child.waitForFinished(20000)) {
-        child.kill();
-        child.waitForFinished(60000);
-        *why = QStringLiteral("the child did not end within 20 s");
-        return false;
-    }
-    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-        *why = QStringLiteral("the child ended with exit code %1 (%2)")
-                   .arg(child.exitCode())
-                   .arg(child.exitStatus() == QProcess::NormalExit ? "normal exit" : "crashed");
-        return false;
-    }
-    return true;
+    const bool ended = child.waitForFinished(20000);
+    if (ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        return true;
+    *why = ended
+        ? QStringLiteral("the child crashed or ended with exit code %1").arg(child.exitCode())
+        : QStringLiteral("the child did not end within 20 s");
+    child.kill();
+    child.waitForFinished(60000);
+    return false;
 }
 
 int installAsChildIfAsked(int argc, char *argv[])
