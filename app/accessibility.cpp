@@ -75,7 +75,7 @@ void WindowAccessibility::announce(const QString &text)
         return;
     m_firstAnnounced = true;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    // From the frame: Orca drops a second announcement within 0.1 s from a status bar.
+    // From the window: Orca drops a second announcement within 0.1 s from a status bar.
     QAccessibleAnnouncementEvent announcement(m_window, text);
     QAccessible::updateAccessibility(&announcement);
 #else
