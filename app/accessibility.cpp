@@ -60,12 +60,12 @@ WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modLi
     connect(menuKey, &QShortcut::activated, this, &WindowAccessibility::openMenuBar);
     // Application-wide: the dialogs come and go.
     qApp->installEventFilter(this);
+    QAccessible::installActivationObserver(this);
 }
 
 WindowAccessibility::~WindowAccessibility()
 {
-    if (m_observing)
-        QAccessible::removeActivationObserver(this);
+    QAccessible::removeActivationObserver(this);
     qApp->removeEventFilter(this);
 }
 
@@ -95,13 +95,9 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
         if (watched == m_window && !m_shown) {
             m_shown = true;
             // Nothing reaches the bus before the bridge is up, which may be later.
-            if (QAccessible::isActive()) {
+            if (QAccessible::isActive())
                 QMetaObject::invokeMethod(this, &WindowAccessibility::announceFirst,
                                           Qt::QueuedConnection);
-            } else {
-                QAccessible::installActivationObserver(this);
-                m_observing = true;
-            }
         }
         break;
     case QEvent::FocusIn:
@@ -125,7 +121,7 @@ bool WindowAccessibility::eventFilter(QObject *watched, QEvent *event)
 
 void WindowAccessibility::accessibilityActiveChanged(bool active)
 {
-    if (active)
+    if (active && m_shown)
         QMetaObject::invokeMethod(this, &WindowAccessibility::announceFirst, Qt::QueuedConnection);
 }
 

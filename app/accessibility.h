@@ -38,5 +38,4 @@ private:
     QWidget *m_notice = nullptr; // where announcements are missing (Qt before 6.8)
     bool m_shown = false;
     bool m_firstAnnounced = false;
-    bool m_observing = false;
 };

@@ -130,13 +130,11 @@ bool copyContent(HANDLE in, HANDLE out, WorkProgress *progress)
     if (progress)
         progress->total.store(inSize.QuadPart);
     std::vector<char> buffer(1 << 20);
-    for (qint64 done = 0;; done += buffer.size()) {
+    for (qint64 done = 0;;) {
         if (FileCopy::isCanceled(progress)) {
             SetLastError(ERROR_CANCELLED);
             return false;
         }
-        if (progress)
-            progress->done.store(std::min<qint64>(done, inSize.QuadPart));
         DWORD got = 0;
         if (!ReadFile(in, buffer.data(), DWORD(buffer.size()), &got, nullptr))
             return false;
@@ -145,6 +143,9 @@ bool copyContent(HANDLE in, HANDLE out, WorkProgress *progress)
         DWORD put = 0;
         if (!WriteFile(out, buffer.data(), got, &put, nullptr) || put != got)
             return false;
+        done += got;
+        if (progress)
+            progress->done.store(done);
     }
     return FlushFileBuffers(out) && GetFileSizeEx(out, &outSize)
         && inSize.QuadPart == outSize.QuadPart && !FileCopy::isCanceled(progress);

@@ -103,9 +103,10 @@ bool ModInstallerApp::installModFile(const QString &modName, const QString &targ
     const bool finished = OffThread::waitFor({job}, QDeadlineTimer(QDeadlineTimer::Forever),
                                              m_waitIndicator, &install->progress);
     // Not finished: stuck after a cancel, or the program quits. It stops where it can.
-    install->progress.cancelRequested.store(install->progress.cancelRequested || !finished);
+    if (!finished)
+        install->progress.cancelRequested = true;
     m_installCanceled
-        = install->progress.cancelRequested && (!finished || install->outcome != Outcome::Done);
+        = !finished || (install->progress.cancelRequested && install->outcome != Outcome::Done);
     if (m_installCanceled)
         return false;
 
