@@ -118,14 +118,6 @@ TestVolumes::TestVolumes() = default;
 
 TestVolumes::~TestVolumes()
 {
-    if (m_resumer.joinable()) {
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_ended = true;
-        }
-        m_ending.notify_all();
-        m_resumer.join();
-    }
     for (auto volume = m_volumes.rbegin(); volume != m_volumes.rend(); ++volume) {
         const QByteArray where = QFile::encodeName(volume->where);
         if (volume->server)
@@ -245,14 +237,16 @@ bool TestVolumes::makeReadOnly(const QString &where, QString *why)
 void TestVolumes::stopAnswering(const QString &where)
 {
     for (const Volume &volume : m_volumes) {
-        if (volume.where == where && volume.server && !m_resumer.joinable()) {
-            const auto pid = pid_t(volume.server->processId());
-            ::kill(pid, SIGSTOP);
-            m_resumer = std::thread([this, pid] {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_ending.wait_for(lock, std::chrono::seconds(30), [this] { return m_ended; });
-                ::kill(pid, SIGCONT);
-            });
+        if (volume.where == where && volume.server) {
+            const qint64 pid = volume.server->processId();
+            ::kill(pid_t(pid), SIGSTOP);
+            // SIGCONT harms no process, should the server be gone by then.
+            QProcess resumer;
+            resumer.setStandardOutputFile(QProcess::nullDevice());
+            resumer.setStandardErrorFile(QProcess::nullDevice());
+            resumer.setProgram(u"/bin/sh"_s);
+            resumer.setArguments({u"-c"_s, u"sleep 30; kill -CONT $0"_s, QString::number(pid)});
+            resumer.startDetached();
             return;
         }
     }

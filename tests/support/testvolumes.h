@@ -3,10 +3,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 class QProcess;
@@ -55,8 +52,4 @@ private:
 
     QTemporaryDir m_files; // images and backing folders, outside what is mounted
     std::vector<Volume> m_volumes;
-    std::thread m_resumer; // of a stopped server
-    std::mutex m_mutex;
-    std::condition_variable m_ending;
-    bool m_ended = false;
 };
