@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -50,11 +51,6 @@ WindowAccessibility::WindowAccessibility(QMainWindow *window, QListWidget *modLi
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     static const bool factoryInstalled = (QAccessible::installFactory(noticeInterface), true);
     Q_UNUSED(factoryInstalled);
-    // Never painted: no size, and shown only to be spoken.
-    m_notice = new QWidget(window->statusBar());
-    m_notice->setObjectName(noticeName);
-    m_notice->setFixedSize(0, 0);
-    m_notice->hide();
 #endif
     auto *menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
     connect(menuKey, &QShortcut::activated, this, &WindowAccessibility::openMenuBar);
@@ -79,7 +75,16 @@ void WindowAccessibility::announce(const QString &text)
     QAccessibleAnnouncementEvent announcement(m_window, text);
     QAccessible::updateAccessibility(&announcement);
 #else
-    m_notice->hide();
+    // A new object for each message: Orca takes a second showing of the same object moments
+    // after the first for a duplicate. The old one goes once a reader has read it.
+    if (m_notice) {
+        m_notice->hide();
+        QTimer::singleShot(10000, m_notice, &QObject::deleteLater);
+    }
+    // Never painted: no size, and shown only to be spoken.
+    m_notice = new QWidget(m_window->statusBar());
+    m_notice->setObjectName(noticeName);
+    m_notice->setFixedSize(0, 0);
     m_notice->setAccessibleName(text);
     m_notice->show();
 #endif
