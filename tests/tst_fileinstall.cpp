@@ -1,10 +1,8 @@
 // Installing one mod file: the outcome, the message, and what is left on disk,
 // above all when the copy fails. Real failures only: CI runs as root.
 #include "corefixture.h"
-#include "filecopy.h"
 #include "longpath.h"
 #include "modinstallerapp.h"
-#include "workprogress.h"
 #ifdef Q_OS_LINUX
 #include "testvolumes.h"
 #endif
@@ -168,7 +166,6 @@ private slots:
     void readOnlyVolumeKeepsTheOldCopy();
 #endif
     void sourceMissing();
-    void canceledCopyKeepsTheOldCopy();
     void sourceReplacedByAFolder();
     void folderAtTheModsNameStays();
     void destinationFolderMissing();
@@ -281,18 +278,6 @@ void TestFileInstall::sourceMissing()
     QVERIFY(QFile::remove(install.source));
     writeFile(install.installed, oldCopy);
     install.failsKeepingAll("Вихідний файл мода не знайдено.");
-}
-
-// The player's "Скасувати" stops the copy as a failure would: before the rename.
-void TestFileInstall::canceledCopyKeepsTheOldCopy()
-{
-    Install install;
-    writeFile(install.installed, oldCopy);
-    WorkProgress progress;
-    progress.cancelRequested = true;
-    QVERIFY(!FileCopy::replaceWithCopy(install.source, install.installed, &progress));
-    QCOMPARE(listing(install.target), QStringList{"mod.zip"});
-    QCOMPARE(readFile(install.installed), oldCopy);
 }
 
 void TestFileInstall::sourceReplacedByAFolder()
