@@ -67,7 +67,8 @@ QStringList Volumes::mountedRoots()
                          [&](const QString &over) { return isParentOf(over, mountPoints.at(i)); }))
             roots.append(mountPoints.at(i));
     }
-    return roots.isEmpty() ? QStringList{u"/"_s} : roots;
+    // None where no mount holds "/" (a chroot): Qt lists no usable volume there either.
+    return roots;
 #else
     QStringList roots;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
