@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the program icon and writes resources/icon.ico and resources/icon.png.
+"""Draws the program icon and writes resources/icon.ico and the hicolor theme's PNGs.
 
 The ICO holds 256, 16, 20, 24, 32, 40, 48 and 64 px images (32-bit, stored as PNG),
 the large one first. Below 256 px the picture is drawn again for its size, on the
 pixel grid: at 16 to 24 px one hill and a bold arrow, at 32 to 64 px both hills and
 a bolder arrow, so the title bar, the taskbar and Explorer show a sharp icon instead
-of the large one shrunk. icon.png (Linux) is the 256 px image. Only the Python
-standard library is used: python3 resources/make_icon.py
+of the large one shrunk. On Linux the same drawings go into the icon theme at its
+standard sizes, hicolor/<size>x<size>/apps/ironvale-mod-installer.png (20 and 40 px are
+no hicolor sizes). Only the Python standard library is used: python3 resources/make_icon.py
 """
 import os
 import struct
@@ -14,6 +15,8 @@ import zlib
 
 SAMPLES = 4  # per axis, for anti-aliased edges
 SIZES = [256, 16, 20, 24, 32, 40, 48, 64]
+THEME_SIZES = [16, 24, 32, 48, 64, 256]
+THEME_NAME = "ironvale-mod-installer"
 
 BACKGROUND_TOP = (0x1F, 0x4E, 0x79)
 BACKGROUND_BOTTOM = (0x0E, 0x1F, 0x36)
@@ -138,10 +141,15 @@ def main():
     icon = ico(images)
     with open(os.path.join(resources, "icon.ico"), "wb") as f:
         f.write(icon)
-    with open(os.path.join(resources, "icon.png"), "wb") as f:
-        f.write(images[0][1])
+    for size, image in images:
+        if size in THEME_SIZES:
+            folder = os.path.join(resources, "hicolor", f"{size}x{size}", "apps")
+            os.makedirs(folder, exist_ok=True)
+            with open(os.path.join(folder, THEME_NAME + ".png"), "wb") as f:
+                f.write(image)
     print(f"wrote {os.path.normpath(os.path.join(resources, 'icon.ico'))} ({len(icon)} bytes, "
-          + ", ".join(f"{size} px" for size, _ in images) + ")")
+          + ", ".join(f"{size} px" for size, _ in images) + ") and hicolor/ at "
+          + ", ".join(f"{size} px" for size in THEME_SIZES))
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // Every button and menu item reaches its slot, the meta-object contract holds, and
 // a player with a screen reader or only a keyboard gets every control and message.
+#include "icoicon.h"
 #include "modaldriver.h"
 #include "windowfixture.h"
 
@@ -401,13 +402,14 @@ void TestMainWindow::iconResourceDecodes()
     // every entry stored as PNG inside the ICO container.
     QImageReader reader(":/icon.ico");
     QList<int> sizes;
+    QList<QImage> drawn;
     for (int i = 0; i < reader.imageCount(); ++i) {
         QVERIFY(reader.jumpToImage(i));
-        const QImage image = reader.read();
-        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
-        QCOMPARE(image.width(), image.height());
-        QVERIFY(image.hasAlphaChannel());
-        sizes.append(image.width());
+        drawn.append(reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        QVERIFY2(!drawn.last().isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(drawn.last().width(), drawn.last().height());
+        QVERIFY(drawn.last().hasAlphaChannel());
+        sizes.append(drawn.last().width());
     }
     QCOMPARE(sizes, iconSizes);
     QFile ico(":/icon.ico");
@@ -418,12 +420,16 @@ void TestMainWindow::iconResourceDecodes()
         QCOMPARE(bytes.mid(offset, 8), QByteArray("\x89PNG\r\n\x1a\n"));
     }
 
-    // As main() sets it; on Windows this needs the ico image plugin at run time.
-    QGuiApplication::setWindowIcon(QIcon(":/icon.ico"));
+    // As main() sets it: each size the very picture drawn for it.
+    QGuiApplication::setWindowIcon(icoIcon(":/icon.ico"));
     WindowFixture app;
-    const QList<QSize> offered = app.window.windowIcon().availableSizes();
-    for (int size : iconSizes)
-        QVERIFY2(offered.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    const QIcon offered = app.window.windowIcon();
+    QCOMPARE(offered.availableSizes().size(), iconSizes.size());
+    for (int i = 0; i < iconSizes.size(); ++i) {
+        const QImage shown = offered.pixmap(iconSizes[i]).toImage();
+        QVERIFY2(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied) == drawn[i],
+                 qPrintable(QString("the %1 px icon is not its own drawing").arg(iconSizes[i])));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

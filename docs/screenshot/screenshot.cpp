@@ -2,6 +2,7 @@
 // listed and a game path set, and the installation's confirmation question over
 // the light window, to PNG files for the README and the players' guide:
 //   ivl-screenshot <output folder>
+#include "icoicon.h"
 #include "mainwindow.h"
 #include "modinstallerapp.h"
 #include "qttranslation.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QIcon>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -100,7 +100,7 @@ int main(int argc, char *argv[])
     }
     installQtTranslation(app);
     const QDir out(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1])));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.ico")));
+    QGuiApplication::setWindowIcon(icoIcon(QStringLiteral(":/icon.ico")));
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());
