@@ -36,6 +36,10 @@ void warn(QWidget *parent, const QString &text)
     QMessageBox::warning(parent, u"Помилка"_s, text);
 }
 
+// The window's icon and its minimise, maximise and close buttons, as Windows and the common
+// Linux window managers draw them.
+constexpr int titleBarButtonsWidth = 200;
+
 const QString noResModsText
     = u"Вказана папка не містить res_mods. Будь ласка, виберіть правильну папку Ironvale_EU."_s;
 
@@ -277,6 +281,10 @@ void MainWindow::showSettingsDialog()
 {
     QDialog dialog(this);
     dialog.setWindowTitle(u"Налаштування"_s);
+    // Wide enough for the title bar to show its title beside the icon and the buttons.
+    const QFontMetrics titleFont(QApplication::font("QMdiSubWindowTitleBar"));
+    dialog.setMinimumWidth(titleFont.horizontalAdvance(dialog.windowTitle())
+                           + titleBarButtonsWidth);
     QVBoxLayout layout(&dialog);
     layout.addWidget(new QLabel(u"?"_s));
     dialog.exec();

@@ -56,3 +56,8 @@ void Theme::applyDark()
     useColourScheme(true);
     qApp->setStyleSheet(QString::fromUtf8(darkStyleSheet));
 }
+
+bool Theme::darkApplied()
+{
+    return !qApp->styleSheet().isEmpty();
+}

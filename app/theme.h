@@ -10,5 +10,6 @@ extern const char darkStyleSheet[];
 
 void applyLight(); // at start-up, before any window exists, and for "Світла"
 void applyDark(); // for "Темна"
+bool darkApplied();
 
 } // namespace Theme

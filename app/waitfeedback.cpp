@@ -1,10 +1,13 @@
 #include "waitfeedback.h"
 
+#include "theme.h"
 #include "workprogress.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QLabel>
 #include <QProgressDialog>
+#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -13,6 +16,14 @@ namespace {
 // A quick install of a small mod shows nothing at all.
 constexpr int busyCursorAfterMs = 100;
 constexpr int dialogAfterMs = 1000;
+
+// The dark sheet leaves a button no room around its text and the bar in the platform's
+// white; the dialog dresses itself to match it.
+const char darkDialogSheet[]
+    = "QPushButton { padding: 4px 16px; }"
+      "QProgressBar { background-color: #333333; color: #E0E0E0; border: 1px solid #555555;"
+      " text-align: center; }"
+      "QProgressBar::chunk { background-color: #0d47a1; }";
 
 } // namespace
 
@@ -56,9 +67,26 @@ void WaitFeedback::waitGoesOn()
 
 void WaitFeedback::showDialog()
 {
-    m_dialog = new QProgressDialog(u"Встановлення мода '"_s + m_progress->subject + u"'..."_s,
-                                   u"Скасувати"_s, 0, 100, m_window);
+    const QString before = u"Встановлення мода '"_s, after = u"'..."_s;
+    const QString &name = m_progress->subject;
+    m_dialog = new QProgressDialog(QString(), u"Скасувати"_s, 0, 100, m_window);
     m_dialog->setWindowTitle(u"Встановлення мода"_s);
+    if (Theme::darkApplied())
+        m_dialog->setStyleSheet(QString::fromUtf8(darkDialogSheet));
+    // No wider than the window: a long name is shortened in its middle, and a screen
+    // reader still hears all of it.
+    auto *label = new QLabel;
+    label->setAccessibleName(before + name + after);
+    const QFontMetrics metrics(label->font());
+    const QStyle *style = m_dialog->style();
+    const int room = m_window->width()
+        - style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, m_dialog)
+        - style->pixelMetric(QStyle::PM_LayoutRightMargin, nullptr, m_dialog)
+        - metrics.horizontalAdvance(before + after) - metrics.averageCharWidth();
+    label->setText(before + metrics.elidedText(name, Qt::ElideMiddle, room) + after);
+    label->setAlignment(Qt::Alignment(
+        style->styleHint(QStyle::SH_ProgressDialog_TextLabelAlignment, nullptr, m_dialog)));
+    m_dialog->setLabel(label);
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);

@@ -1,12 +1,17 @@
 // Themes, the settings dialog and the About box.
 #include "modaldriver.h"
 #include "theme.h"
+#include "waitfeedback.h"
 #include "windowfixture.h"
+#include "workprogress.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTest>
@@ -37,6 +42,8 @@ private slots:
     void darkThenLight();
     void settingsDialogIsAnEmptyShell();
     void aboutBox();
+    void progressDialogReadsRight_data();
+    void progressDialogReadsRight();
 };
 
 void TestThemes::cleanup()
@@ -86,8 +93,10 @@ void TestThemes::settingsDialogIsAnEmptyShell()
     QStringList labels;
     int buttons = -1;
     QColor background;
+    int width = 0;
     ModalDriver driver;
     driver.then([&](QWidget *dialog) {
+        width = dialog->width();
         for (const QLabel *label : dialog->findChildren<QLabel *>())
             labels.append(label->text());
         buttons = int(dialog->findChildren<QAbstractButton *>().size());
@@ -102,6 +111,7 @@ void TestThemes::settingsDialogIsAnEmptyShell()
     QCOMPARE(labels, QStringList{"?"});
     QCOMPARE(buttons, 0);
     QCOMPARE(background, QColor("#212121")); // the dark theme reaches dialogs opened later
+    QCOMPARE_GE(width, app.window.fontMetrics().horizontalAdvance("Налаштування") + 150);
     QCOMPARE(app.gamePath(), "/games/Ironvale_EU");
     QCOMPARE(app.modList()->currentRow(), 0);
     QCOMPARE(app.status(), "before the dialog");
@@ -125,6 +135,38 @@ void TestThemes::aboutBox()
     for (const QString &line : lines)
         QVERIFY2(!line.trimmed().isEmpty() && !line.contains(u'<'), qPrintable(line));
     QCOMPARE(app.status(), "before the box");
+}
+
+void TestThemes::progressDialogReadsRight_data()
+{
+    QTest::addColumn<QString>("theme");
+    QTest::newRow("light") << "Світла";
+    QTest::newRow("dark") << "Темна";
+}
+
+// A long mod name in either theme: button text whole, bar dark in the dark theme, the
+// dialog no wider than the window, the whole name for a screen reader.
+void TestThemes::progressDialogReadsRight()
+{
+    QFETCH(QString, theme);
+    WindowFixture app;
+    app.action(theme)->trigger();
+    app.window.show();
+    WorkProgress progress;
+    progress.subject = QString(70, u'м') + ".zip";
+    WaitFeedback feedback(&app.window);
+    feedback.waitStarted(&progress);
+    QTest::qWait(1000);
+    feedback.waitGoesOn();
+    const auto *dialog = app.window.findChild<QProgressDialog *>();
+    const QPushButton *button = dialog->findChild<QPushButton *>();
+    const QImage bar = dialog->findChild<QProgressBar *>()->grab().toImage();
+
+    QCOMPARE(dialog->findChild<QLabel *>()->accessibleName(),
+             "Встановлення мода '" + progress.subject + "'...");
+    QCOMPARE_LE(dialog->width(), app.window.width());
+    QCOMPARE_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 12);
+    QCOMPARE(qGray(bar.pixel(bar.width() - 4, bar.height() / 2)) < 128, theme == "Темна");
 }
 
 QTEST_MAIN(TestThemes)
