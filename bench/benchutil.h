@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 // Median wall time in nanoseconds of `runs` calls of f.
 template<typename F> double medianNs(int runs, F &&f)
 {
@@ -15,6 +21,5 @@ template<typename F> double medianNs(int runs, F &&f)
         f();
         times.push_back(double(timer.nsecsElapsed()));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(times);
 }

@@ -74,7 +74,7 @@ QMap<QString, QString> ModInstallerApp::getAvailableMods() const
 {
     QMap<QString, QString> mods;
     const QDir modsDir(u"Mods"_s);
-    const QStringList names = modsDir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QStringList names = modsDir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString &name : names)
         mods.insert(name, modsDir.filePath(name));
     return mods;

@@ -7,7 +7,7 @@ ivl_ensure_packages "${IVL_BUILD_PACKAGES[@]}" e2fsprogs btrfs-progs bindfs
 cmake -S "$IVL_ROOT" -B "$IVL_ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$IVL_ROOT/build-bench" -j"$IVL_JOBS" --target benchmarks
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(bench_modcatalogue bench_volumescan bench_install bench_stall)
+[ ${#names[@]} -gt 0 ] || names=(bench_modcatalogue bench_volumescan bench_install bench_stall bench_startup)
 for name in "${names[@]}"; do
     echo "== $name"
     "$IVL_ROOT/build-bench/bench/$name"
