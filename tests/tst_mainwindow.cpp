@@ -405,11 +405,12 @@ void TestMainWindow::iconResourceDecodes()
     QList<QImage> drawn;
     for (int i = 0; i < reader.imageCount(); ++i) {
         QVERIFY(reader.jumpToImage(i));
-        drawn.append(reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied));
-        QVERIFY2(!drawn.last().isNull(), qPrintable(reader.errorString()));
-        QCOMPARE(drawn.last().width(), drawn.last().height());
-        QVERIFY(drawn.last().hasAlphaChannel());
-        sizes.append(drawn.last().width());
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.width(), image.height());
+        QVERIFY(image.hasAlphaChannel());
+        sizes.append(image.width());
+        drawn.append(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
     QCOMPARE(sizes, iconSizes);
     QFile ico(":/icon.ico");

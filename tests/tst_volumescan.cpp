@@ -154,23 +154,22 @@ void TestVolumeScan::findsOnMountedVolumes()
     QCOMPARE(ours, expected);
 }
 
-// Where every volume answers, the roots the search reads are Qt's own: the ready ones (where
-// no mount holds "/", as in a bare chroot, Qt 6.8 names a root that is not ready, 6.4 none).
+// Where every volume answers, the roots the search reads are Qt's own ready ones (in a bare
+// chroot, where no mount holds "/", Qt 6.8 lists a root that is not ready, 6.4 none).
 void TestVolumeScan::sameVolumesAsQt()
 {
-    auto line = [](const QString &root, bool readOnly) {
-        return QString("%1 read-only %2").arg(root).arg(readOnly);
+    auto line = [](const QString &root, bool ready, bool readOnly) {
+        return QString("%1 ready %2 read-only %3").arg(root).arg(ready).arg(readOnly);
     };
     QStringList qts, ours;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
         if (volume.isReady())
-            qts.append(line(volume.rootPath(), volume.isReadOnly()));
-    }
+            qts.append(line(volume.rootPath(), true, volume.isReadOnly()));
     for (const QString &root : Volumes::mountedRoots()) {
         bool listed = false;
         const VolumeRoot volume = Volumes::probe(root, &listed);
         if (listed && volume.ready)
-            ours.append(line(volume.rootPath, volume.readOnly));
+            ours.append(line(volume.rootPath, volume.ready, volume.readOnly));
     }
     QCOMPARE(ours, qts);
 }
