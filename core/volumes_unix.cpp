@@ -67,8 +67,8 @@ QStringList Volumes::mountedRoots()
                          [&](const QString &over) { return isParentOf(over, mountPoints.at(i)); }))
             roots.append(mountPoints.at(i));
     }
-    // None where no mount holds "/" (a chroot): Qt lists no usable volume there either.
-    return roots;
+    // Where no mount holds "/" (a chroot), Qt 6.8 names the root itself.
+    return roots.isEmpty() ? QStringList{u"/"_s} : roots;
 #else
     QStringList roots;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())

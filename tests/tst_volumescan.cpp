@@ -154,8 +154,7 @@ void TestVolumeScan::findsOnMountedVolumes()
     QCOMPARE(ours, expected);
 }
 
-// Where every volume answers, the roots the search reads are Qt's own ready ones (in a bare
-// chroot, where no mount holds "/", Qt 6.8 lists a root that is not ready, 6.4 none).
+// Where every volume answers, the roots read without touching them are Qt's own.
 void TestVolumeScan::sameVolumesAsQt()
 {
     auto line = [](const QString &root, bool ready, bool readOnly) {
@@ -163,14 +162,23 @@ void TestVolumeScan::sameVolumesAsQt()
     };
     QStringList qts, ours;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes())
-        if (volume.isReady())
-            qts.append(line(volume.rootPath(), true, volume.isReadOnly()));
+        qts.append(
+            line(volume.rootPath(), volume.isReady(), volume.isReady() && volume.isReadOnly()));
     for (const QString &root : Volumes::mountedRoots()) {
         bool listed = false;
         const VolumeRoot volume = Volumes::probe(root, &listed);
-        if (listed && volume.ready)
+        if (listed)
             ours.append(line(volume.rootPath, volume.ready, volume.readOnly));
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    // Where no mount holds "/" (a bare chroot) Qt 6.4 lists nothing or a root it cannot
+    // place, and 6.8 names "/": the roots alone are compared there.
+    if (qts.isEmpty() || qts == QStringList{line(QString(), false, false)}) {
+        qts = QStringList{"/"};
+        for (QString &volume : ours)
+            volume = volume.section(u' ', 0, 0);
+    }
+#endif
     QCOMPARE(ours, qts);
 }
 
