@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
